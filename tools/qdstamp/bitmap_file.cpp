@@ -1,0 +1,103 @@
+#include "bitmap_file.h"
+
+#include <string>
+
+namespace qdstamp {
+namespace {
+
+constexpr std::int32_t kMaxSide = 32768;
+constexpr std::uint32_t kFileHeader = 14;
+
+struct Layout {
+    DibInfo info;
+    std::uint64_t header_bytes = 0;  // info header + masks + color table
+    std::uint64_t pixel_bytes = 0;
+};
+
+// Validates the info header starting at `at`; `available` is the number of
+// bytes from `at` to the end of the data.
+Layout check_info_header(const ByteView& v, std::uint64_t at) {
+    Layout l;
+    std::uint32_t header = v.u32(at);
+    if (header == 12) fail("OS/2 bitmaps (12-byte header) are not supported");
+    if (header != 40 && header != 52 && header != 56 && header != 108 && header != 124)
+        fail("unknown bitmap header size " + std::to_string(header));
+    v.need(at, header, "bitmap header");
+    l.info.width = v.i32(at + 4);
+    l.info.height = v.i32(at + 8);
+    std::uint16_t planes = v.u16(at + 12);
+    l.info.bit_count = v.u16(at + 14);
+    std::uint32_t compression = v.u32(at + 16);
+    std::uint32_t image_size = v.u32(at + 20);
+    std::uint32_t used = v.u32(at + 32);
+    const std::int32_t h = l.info.height;
+    if (l.info.width <= 0 || l.info.width > kMaxSide || h == 0 || h < -kMaxSide || h > kMaxSide)
+        fail("bitmap size " + std::to_string(l.info.width) + "x" + std::to_string(h) + " is out of range");
+    if (planes != 1) fail("bitmap must have one plane");
+    const std::uint16_t bits = l.info.bit_count;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        fail("unsupported bit count " + std::to_string(bits));
+    std::uint64_t masks = 0;
+    switch (compression) {
+        case 0: break;  // BI_RGB
+        case 1:         // BI_RLE8
+            if (bits != 8 || h < 0) fail("RLE8 compression needs a bottom-up 8-bit bitmap");
+            break;
+        case 2:  // BI_RLE4
+            if (bits != 4 || h < 0) fail("RLE4 compression needs a bottom-up 4-bit bitmap");
+            break;
+        case 3:  // BI_BITFIELDS
+            if (bits != 16 && bits != 32) fail("bit field masks need a 16- or 32-bit bitmap");
+            if (header == 40) masks = 12;
+            break;
+        default:
+            fail("unsupported bitmap compression " + std::to_string(compression) + " (JPEG/PNG bitmaps cannot be loaded)");
+    }
+    std::uint64_t palette;
+    if (bits <= 8) {
+        if (used > (1u << bits)) fail("color table larger than the bit count allows");
+        palette = used ? used : (1u << bits);
+    } else {
+        if (used > 256) fail("color table of " + std::to_string(used) + " entries is too large");
+        palette = used;
+    }
+    l.header_bytes = header + masks + 4 * palette;
+    const std::uint64_t rows = h < 0 ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(h)) : static_cast<std::uint64_t>(h);
+    if (compression == 1 || compression == 2) {
+        if (image_size == 0) fail("a compressed bitmap must give its image size");
+        l.pixel_bytes = image_size;
+    } else {
+        l.pixel_bytes = (static_cast<std::uint64_t>(l.info.width) * bits + 31) / 32 * 4 * rows;
+    }
+    return l;
+}
+
+}  // namespace
+
+Bytes bmp_to_dib(const Bytes& file) {
+    ByteView v(file);
+    if (file.size() < kFileHeader + 40 || file[0] != 'B' || file[1] != 'M') fail("not a BMP file (no BM header)");
+    std::uint32_t declared = v.u32(2);
+    if (declared != 0 && declared > file.size())
+        fail("the BMP header says " + std::to_string(declared) + " bytes but the file has " + std::to_string(file.size()) +
+             " (truncated?)");
+    std::uint32_t pixels_at = v.u32(10);
+    Layout l = check_info_header(v, kFileHeader);
+    if (pixels_at < kFileHeader + l.header_bytes)
+        fail("the pixel data offset " + std::to_string(pixels_at) + " overlaps the header and color table");
+    if (!v.fits(pixels_at, l.pixel_bytes))
+        fail("the pixel data (" + std::to_string(l.pixel_bytes) + " bytes at " + std::to_string(pixels_at) +
+             ") runs past the end of the file (truncated?)");
+    Bytes dib(file.begin() + kFileHeader, file.begin() + static_cast<std::ptrdiff_t>(kFileHeader + l.header_bytes));
+    dib.insert(dib.end(), file.begin() + pixels_at, file.begin() + static_cast<std::ptrdiff_t>(pixels_at + l.pixel_bytes));
+    return dib;
+}
+
+DibInfo dib_info(const Bytes& dib) {
+    ByteView v(dib);
+    Layout l = check_info_header(v, 0);
+    if (!v.fits(0, l.header_bytes + l.pixel_bytes)) fail("bitmap resource is shorter than its header says");
+    return l.info;
+}
+
+}  // namespace qdstamp

@@ -1,0 +1,281 @@
+#include "config_check.h"
+
+#include <climits>
+#include <optional>
+#include <vector>
+
+#include "records.h"
+#include "utf.h"
+#include "version_info.h"
+
+namespace qdstamp {
+namespace {
+
+// The launcher reads at most this many characters of options text before it
+// appends the options file; warn with some margin before that.
+constexpr std::size_t kJvmOptionsWarn = 31000;
+constexpr std::size_t kJvmOptionsLimit = 31744;
+
+std::optional<std::int32_t> parse_integer(std::u16string_view text) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && text[i] == u'-') {
+        negative = true;
+        ++i;
+    }
+    if (i == text.size()) return std::nullopt;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < u'0' || text[i] > u'9') return std::nullopt;
+        value = value * 10 + (text[i] - u'0');
+        if (value > std::int64_t{INT_MAX} + 1) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value < INT_MIN || value > INT_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+std::size_t count_percent(std::u16string_view text) {
+    std::size_t n = 0;
+    for (char16_t c : text) n += c == u'%';
+    return n;
+}
+
+std::string quoted(std::u16string_view text) {
+    std::u16string shown(text.substr(0, 40));
+    return "\"" + utf16_to_utf8(shown) + (text.size() > 40 ? "...\"" : "\"");
+}
+
+// Dotted version compare of numeric parts ("1.8.0_301", "17.0.2"); nullopt
+// when either text has a part that is not a number.
+std::optional<int> compare_versions(std::u16string_view a, std::u16string_view b) {
+    auto split = [](std::u16string_view s) -> std::optional<std::vector<long>> {
+        std::vector<long> parts;
+        long value = 0;
+        std::size_t digits = 0;
+        for (std::size_t i = 0; i <= s.size(); ++i) {
+            if (i == s.size() || s[i] == u'.' || s[i] == u'_' || s[i] == u'-') {
+                if (digits == 0) return std::nullopt;
+                parts.push_back(value);
+                value = 0;
+                digits = 0;
+            } else if (s[i] >= u'0' && s[i] <= u'9' && digits < 9) {
+                value = value * 10 + (s[i] - u'0');
+                ++digits;
+            } else {
+                return std::nullopt;
+            }
+        }
+        return parts;
+    };
+    auto pa = split(a), pb = split(b);
+    if (!pa || !pb) return std::nullopt;
+    for (std::size_t i = 0; i < std::max(pa->size(), pb->size()); ++i) {
+        long x = i < pa->size() ? (*pa)[i] : 0;
+        long y = i < pb->size() ? (*pb)[i] : 0;
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
+bool is_absolute_path(std::u16string_view p) {
+    if (!p.empty() && (p[0] == u'\\' || p[0] == u'/')) return true;
+    return p.size() >= 2 && p[1] == u':' &&
+           ((p[0] >= u'A' && p[0] <= u'Z') || (p[0] >= u'a' && p[0] <= u'z'));
+}
+
+bool has_control(std::u16string_view text) {
+    for (char16_t c : text)
+        if (c < 0x20) return true;
+    return false;
+}
+
+class Checker {
+public:
+    Checker(const Config& c, Diagnostics& d) : config_(c), diags_(d) {}
+
+    const ConfigValue* get(int id) const {
+        auto it = config_.records.find(id);
+        return it == config_.records.end() ? nullptr : &it->second;
+    }
+    std::optional<std::int32_t> integer(int id) const {
+        const ConfigValue* v = get(id);
+        return v ? parse_integer(v->text) : std::nullopt;
+    }
+    bool is_true(int id) const {
+        const ConfigValue* v = get(id);
+        return v && v->text == u"true";
+    }
+    void error(int line, const std::string& m) { diags_.error(config_.path, line, m); }
+    void warning(int line, const std::string& m) { diags_.warning(config_.path, line, m); }
+
+    void check_record(const RecordInfo& r, const ConfigValue& v) {
+        const std::string name = r.name;
+        if (v.text.find(u'\0') != std::u16string::npos) {
+            error(v.line, name + ": a zero character would end the text early");
+            return;
+        }
+        if (v.text.size() + 1 > static_cast<std::size_t>(r.capacity)) {
+            error(v.line, name + ": the value is " + std::to_string(v.text.size()) +
+                              " UTF-16 code units long; at most " + std::to_string(r.capacity - 1) + " fit");
+            return;
+        }
+        switch (r.kind) {
+            case RecordKind::Boolean:
+                if (v.text != u"true" && v.text != u"false")
+                    error(v.line, name + ": must be true or false, not " + quoted(v.text));
+                break;
+            case RecordKind::Integer:
+                if (!parse_integer(v.text))
+                    error(v.line, name + ": must be a decimal number in signed 32-bit range, not " + quoted(v.text));
+                break;
+            case RecordKind::Expanded:
+                if (count_percent(v.text) % 2 != 0)
+                    error(v.line, name + ": unpaired '%' (references are written %NAME%; the launcher would drop "
+                                         "everything after an unpaired '%')");
+                break;
+            case RecordKind::EnvVars:
+                check_env_vars(v);
+                break;
+            case RecordKind::Text:
+                break;
+        }
+        // Windows file names cannot hold control characters; a TAB or line
+        // break here almost always comes from a single backslash before t/n.
+        if ((r.id == 1 || r.id == 8 || r.id == 14 || r.id == 16) && has_control(v.text))
+            error(v.line, name + ": contains a control character (TAB or line break), which a path cannot hold; "
+                                 "write \\\\ for a backslash");
+    }
+
+    void check_env_vars(const ConfigValue& v) {
+        if (v.text.empty()) return;
+        std::size_t start = 0, item = 1;
+        for (;;) {
+            std::size_t end = v.text.find(u'\t', start);
+            std::u16string_view entry = std::u16string_view(v.text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+            std::size_t eq = entry.find(u'=');
+            const std::string label = "CFG_ENV_VARS item " + std::to_string(item);
+            if (eq == std::u16string_view::npos)
+                error(v.line, label + " (" + quoted(entry) + ") has no '=' (items are NAME=value, separated by \\t)");
+            else if (eq == 0)
+                error(v.line, label + " (" + quoted(entry) + ") has an empty variable name");
+            else if (count_percent(entry.substr(eq + 1)) % 2 != 0)
+                error(v.line, label + " (" + quoted(entry) + "): unpaired '%' in the value");
+            if (end == std::u16string::npos) break;
+            start = end + 1;
+            ++item;
+        }
+    }
+
+    void check_relations(SplashSource splash) {
+        const ConfigValue* startup = get(kStartupErrorId);
+        if (!startup) error(0, "MSG_STARTUP_ERROR is required (the message shown when the application cannot start)");
+        else if (startup->text.empty()) warning(startup->line, "MSG_STARTUP_ERROR is empty");
+
+        if (const ConfigValue* main_class = get(15); main_class && !get(16))
+            error(main_class->line, "CFG_MAIN_CLASS needs CFG_CLASSPATH");
+
+        if (auto timeout = integer(6); timeout && (*timeout < 1 || *timeout > 900))
+            error(get(6)->line, "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
+
+        if (is_true(4)) {
+            if (splash == SplashSource::Missing)
+                error(get(4)->line, "CFG_SPLASH = true needs a splash bitmap: give --splash file.bmp "
+                                    "(the launcher has no bitmap 1)");
+            else if (splash == SplashSource::Unknown)
+                warning(get(4)->line, "CFG_SPLASH = true: build needs --splash file.bmp unless the launcher "
+                                      "already carries a splash bitmap");
+        } else {
+            for (int id : {5, 6, 7})
+                if (const ConfigValue* v = get(id))
+                    warning(v->line, std::string(find_record(id)->name) + " has no effect unless CFG_SPLASH = true");
+        }
+
+        if (auto order = integer(18); order && (*order < 0 || *order > 3))
+            warning(get(18)->line, "CFG_SEARCH_ORDER " + std::to_string(*order) +
+                                       " is not 0..3; the launcher treats it as 1");
+
+        check_heap();
+
+        if (const ConfigValue* work = get(8); work && is_absolute_path(work->text))
+            warning(work->line, "CFG_WORK_DIR looks absolute, but the launcher always appends it to its own directory");
+
+        const ConfigValue* min = get(2);
+        const ConfigValue* max = get(3);
+        if (min && max && !min->text.empty() && !max->text.empty())
+            if (auto cmp = compare_versions(max->text, min->text); cmp && *cmp < 0)
+                warning(max->line, "CFG_MAX_VERSION " + quoted(max->text) + " is below CFG_MIN_VERSION " + quoted(min->text));
+
+        if (const ConfigValue* msg = get(103)) {
+            std::size_t total = msg->text.size() + 1 + (min ? min->text.size() : 0) + 3 + (max ? max->text.size() : 0);
+            if (total > 1023)
+                warning(msg->line, "MSG_RUNTIME_VERSION_ERROR plus \" <min> - <max>\" is " + std::to_string(total) +
+                                       " characters; the launcher's message buffer holds 1023 and cuts the rest");
+        }
+
+        if (const ConfigValue* opts = get(12); opts && opts->text.size() > kJvmOptionsWarn)
+            warning(opts->line, "CFG_JVM_OPTIONS is " + std::to_string(opts->text.size()) + " characters; the launcher reads at most " +
+                                    std::to_string(kJvmOptionsLimit) + " before appending the options file");
+
+        if (auto priority = integer(20)) {
+            const std::uint32_t classes = 0x20 | 0x40 | 0x80 | 0x100 | 0x4000 | 0x8000;
+            std::uint32_t bits = static_cast<std::uint32_t>(*priority) & classes;
+            if (*priority < 0 || (bits & (bits - 1)) != 0)
+                warning(get(20)->line, "CFG_PRIORITY " + std::to_string(*priority) +
+                                           " does not name one priority class (32 is normal)");
+        }
+    }
+
+    void check_heap() {
+        struct Pair { int low, high; const char* text; };
+        const Pair pairs[] = {
+            {30, 29, "CFG_PREFERRED_HEAP_MB is below CFG_MIN_HEAP_MB"},
+            {30, 27, "CFG_MAX_HEAP_MB is below CFG_MIN_HEAP_MB"},
+            {25, 27, "CFG_MAX_HEAP_MB is below CFG_INITIAL_HEAP_MB"},
+            {29, 27, "CFG_MAX_HEAP_MB is below CFG_PREFERRED_HEAP_MB"},
+        };
+        for (const Pair& p : pairs) {
+            auto low = integer(p.low), high = integer(p.high);
+            if (low && high && *high < *low) warning(get(p.high)->line, p.text);
+        }
+        for (int id : {25, 27, 29, 30})
+            if (auto v = integer(id); v && *v < 0)
+                warning(get(id)->line, std::string(find_record(id)->name) + " is negative");
+        if (auto percent = integer(26); percent && (*percent < 0 || *percent > 100))
+            warning(get(26)->line, "CFG_INITIAL_HEAP_PERCENT is not a percentage (0..100)");
+    }
+
+    void check_version_keys() {
+        if (config_.version.empty()) return;
+        for (const auto& [key, value] : config_.version) {
+            if (value.text.find(u'\0') != std::u16string::npos)
+                error(value.line, key + ": a zero character would end the text early");
+            else if (value.text.size() + 1 > static_cast<std::size_t>(kVersionStringCapacity))
+                error(value.line, key + ": at most " + std::to_string(kVersionStringCapacity - 1) + " characters fit");
+        }
+        for (const char* key : {"FILE_VERSION", "PRODUCT_VERSION"}) {
+            auto it = config_.version.find(key);
+            if (it != config_.version.end() && !parse_version_number(it->second.text))
+                error(it->second.line, std::string(key) + " must be four numbers a.b.c.d, each 0..65535, not " +
+                                           quoted(it->second.text));
+        }
+        if (config_.version.find("FILE_VERSION") == config_.version.end())
+            error(config_.version.begin()->second.line,
+                  "version keys rewrite the whole version resource, which needs FILE_VERSION (a.b.c.d)");
+    }
+
+private:
+    const Config& config_;
+    Diagnostics& diags_;
+};
+
+}  // namespace
+
+void check_config(const Config& config, SplashSource splash, Diagnostics& diags) {
+    Checker checker(config, diags);
+    for (const auto& [id, value] : config.records) checker.check_record(*find_record(id), value);
+    checker.check_relations(splash);
+    checker.check_version_keys();
+}
+
+}  // namespace qdstamp
