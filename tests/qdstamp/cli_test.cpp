@@ -1,0 +1,98 @@
+// The qdstamp executable itself: exit codes, usage errors, output paths.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "test_support.h"
+
+namespace {
+
+using qdstamp::Bytes;
+
+// Runs the built qdstamp binary; returns its exit code, stderr in *err.
+int run_binary(const std::string& args, const qdtest::Scratch& scratch, std::string* err) {
+    const std::string err_path = scratch.path("stderr.txt");
+    const std::string command = std::string(QDSTAMP_EXE) + " " + args + " >" + scratch.path("stdout.txt") + " 2>" + err_path;
+    int status = std::system(command.c_str());
+    Bytes text = qdtest::read(err_path);
+    err->assign(text.begin(), text.end());
+    std::remove(err_path.c_str());
+    std::remove(scratch.path("stdout.txt").c_str());
+#ifdef _WIN32
+    return status;
+#else
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
+}
+
+struct CliCase {
+    const char* args;
+    int code;
+    const char* expect;
+};
+
+TEST(Cli, UsageErrorsExitWithTwo) {
+    qdtest::Scratch scratch;
+    const std::vector<CliCase> cases = {
+        {"", 2, "error: no command given"},
+        {"frobnicate", 2, "error: unknown command frobnicate"},
+        {"build --config a.qdcfg --out x.exe", 2, "build needs --launcher, --config and --out"},
+        {"build --launcher a --config b --out c --colour red", 2, "unknown option --colour for build"},
+        {"build --launcher a --launcher b --config c --out d", 2, "option --launcher given twice"},
+        {"build --launcher", 2, "option --launcher needs a value"},
+        {"check", 2, "check takes one configuration file"},
+        {"show a.exe b.exe", 2, "show takes one executable"},
+        {"help", 0, ""},
+    };
+    for (const CliCase& c : cases) {
+        std::string err;
+        EXPECT_EQ(run_binary(c.args, scratch, &err), c.code) << c.args;
+        EXPECT_NE(err.find(c.expect), std::string::npos) << c.args << "\n" << err;
+    }
+}
+
+TEST(Cli, FailuresNameTheFileAndWriteNothing) {
+    const std::string tiny = qdtest::fixture("tiny.exe");
+    if (tiny.empty()) GTEST_SKIP() << "no MinGW fixture";
+    qdtest::Scratch scratch;
+    const std::string good = scratch.write("good.qdcfg", qdtest::config_with(""));
+    const std::string bad = scratch.write("bad.qdcfg", "CFG_WAIT = yes\n");
+    const std::string text = scratch.write("notes.txt", std::string("plain text"));
+    const std::string out = scratch.path("out.exe");
+    std::string err;
+
+    EXPECT_EQ(run_binary("build --launcher " + text + " --config " + good + " --out " + out, scratch, &err), 1);
+    EXPECT_EQ(err, "error: " + text + ": not a PE file (no MZ header)\n");
+    EXPECT_FALSE(qdtest::exists(out));
+
+    EXPECT_EQ(run_binary("build --launcher " + tiny + " --config " + bad + " --out " + out, scratch, &err), 1);
+    EXPECT_NE(err.find("error: " + bad + ":1: CFG_WAIT: must be true or false"), std::string::npos) << err;
+    EXPECT_NE(err.find("error: " + bad + ": MSG_STARTUP_ERROR is required"), std::string::npos) << err;
+    EXPECT_FALSE(qdtest::exists(out));
+
+    const std::string missing_dir = scratch.path("no-such-dir/out.exe");
+    EXPECT_EQ(run_binary("build --launcher " + tiny + " --config " + good + " --out " + missing_dir, scratch, &err), 1);
+    EXPECT_EQ(err.rfind("error: " + missing_dir + ": cannot create", 0), 0u) << err;
+
+    EXPECT_EQ(run_binary("show " + scratch.path("missing.exe"), scratch, &err), 1);
+    EXPECT_EQ(err.rfind("error: " + scratch.path("missing.exe") + ": cannot open for reading", 0), 0u) << err;
+
+    EXPECT_EQ(run_binary("build --launcher " + tiny + " --config " + good + " --out " + out, scratch, &err), 0) << err;
+    EXPECT_TRUE(qdtest::exists(out));
+    // An existing output is replaced whole.
+    EXPECT_EQ(run_binary("build --launcher " + tiny + " --config " + good + " --out " + out, scratch, &err), 0) << err;
+    EXPECT_EQ(scratch.files(), (std::vector<std::string>{"bad.qdcfg", "good.qdcfg", "notes.txt", "out.exe"}));
+}
+
+TEST(Cli, ShowWritesAConfigurationFile) {
+    const std::string tiny = qdtest::fixture("tiny.exe");
+    if (tiny.empty()) GTEST_SKIP() << "no MinGW fixture";
+    qdtest::Scratch scratch;
+    std::string err;
+    EXPECT_EQ(run_binary("show " + tiny + " --out " + scratch.path("shown.qdcfg"), scratch, &err), 0) << err;
+    EXPECT_EQ(run_binary("check " + scratch.path("shown.qdcfg"), scratch, &err), 0) << err;
+    EXPECT_EQ(err, "");
+}
+
+}  // namespace

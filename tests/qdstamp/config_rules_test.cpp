@@ -1,0 +1,197 @@
+// Every configuration rule with a failing and a passing case, run through
+// "qdstamp check".  Line 1 of each file is the required MSG_STARTUP_ERROR, so
+// the line under test is line 2.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+using qdtest::config_with;
+
+struct RuleCase {
+    const char* name;
+    std::string text;  // the whole configuration file
+    int code;          // expected exit code
+    std::string expect;  // substring of stderr; empty: stderr must be empty
+};
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+std::vector<RuleCase> rule_cases() {
+    return {
+        // Names, syntax, duplicates.
+        {"unknown name", config_with("CFG_RUNTIMEDIR = jre\n"), 1, "t.qdcfg:2: unknown name CFG_RUNTIMEDIR"},
+        {"known name", config_with("CFG_RUNTIME_DIR = jre\n"), 0, ""},
+        {"lower-case name", config_with("cfg_jar = app.jar\n"), 1, "t.qdcfg:2: unknown name cfg_jar (names are upper case: CFG_JAR)"},
+        {"no equals sign", config_with("CFG_JAR app.jar\n"), 1, "t.qdcfg:2: expected NAME = value"},
+        {"duplicate", config_with("CFG_JAR = a.jar\nCFG_JAR = b.jar\n"), 1, "t.qdcfg:3: CFG_JAR is given twice (first on line 2)"},
+        {"comments and blanks", "# comment\n\n   # indented comment\n" + config_with("  CFG_JAR\t=\tapp.jar  \r\n"), 0, ""},
+        {"invalid UTF-8", config_with("CFG_ERROR_TITLE = caf\xC3\n"), 1, "t.qdcfg:2: invalid UTF-8"},
+        {"overlong UTF-8", config_with("CFG_ERROR_TITLE = \xC0\xAF\n"), 1, "t.qdcfg:2: invalid UTF-8"},
+        {"valid UTF-8 and BOM", "\xEF\xBB\xBF" + config_with("CFG_ERROR_TITLE = caf\xC3\xA9 \xF0\x9F\x98\x80\n"), 0, ""},
+
+        // Escapes.
+        {"unknown escape", config_with("CFG_APP_ARGS = a\\qb\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: unknown escape \\q"},
+        {"short \\u escape", config_with("CFG_APP_ARGS = \\u12\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: \\u must be followed by four hex digits"},
+        {"trailing backslash", config_with("CFG_APP_ARGS = a\\\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: the value ends with a lone backslash"},
+        {"zero character", config_with("CFG_APP_ARGS = a\\u0000b\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: a zero character"},
+        {"good escapes", config_with("CFG_APP_ARGS = \\s\\t\\n\\r\\\\\\u00e9\\s\n"), 0, ""},
+        {"single backslash in a path", config_with("CFG_JAR = lib\\new.jar\n"), 1, "t.qdcfg:2: CFG_JAR: contains a control character"},
+        {"doubled backslash in a path", config_with("CFG_JAR = lib\\\\new.jar\n"), 0, ""},
+
+        // Capacities (code units including the terminating zero).
+        {"text at capacity", config_with("CFG_MAIN_CLASS = " + repeat("a", 127) + "\nCFG_CLASSPATH = x\n"), 0, ""},
+        {"text over capacity", config_with("CFG_MAIN_CLASS = " + repeat("a", 128) + "\nCFG_CLASSPATH = x\n"), 1,
+         "t.qdcfg:2: CFG_MAIN_CLASS: the value is 128 UTF-16 code units long; at most 127 fit"},
+        {"non-BMP at capacity", config_with("CFG_ERROR_TITLE = " + repeat("\xF0\x9F\x98\x80", 63) + "a\n"), 0, ""},
+        {"non-BMP over capacity", config_with("CFG_ERROR_TITLE = " + repeat("\xF0\x9F\x98\x80", 64) + "\n"), 1,
+         "CFG_ERROR_TITLE: the value is 128 UTF-16 code units long"},
+        {"integer record capacity", config_with("CFG_SPLASH = false\nCFG_SPLASH_TIMEOUT = 0000000001\n"), 1,
+         "t.qdcfg:3: CFG_SPLASH_TIMEOUT: the value is 10 UTF-16 code units long; at most 9 fit"},
+        {"startup message over capacity", "MSG_STARTUP_ERROR = " + repeat("x", 1024) + "\n", 1, "t.qdcfg:1: MSG_STARTUP_ERROR: the value is 1024"},
+        {"env vars over capacity", config_with("CFG_ENV_VARS = A=" + repeat("x", 32765) + "\n"), 1, "CFG_ENV_VARS: the value is 32767"},
+
+        // Booleans.
+        {"boolean true", config_with("CFG_WAIT = true\n"), 0, ""},
+        {"boolean false", config_with("CFG_WAIT = false\n"), 0, ""},
+        {"boolean capitalised", config_with("CFG_WAIT = True\n"), 1, "t.qdcfg:2: CFG_WAIT: must be true or false, not \"True\""},
+        {"boolean yes", config_with("CFG_PRIVATE_LAUNCHER = yes\n"), 1, "CFG_PRIVATE_LAUNCHER: must be true or false"},
+        {"boolean empty", config_with("CFG_JAR_IN_EXE =\n"), 1, "CFG_JAR_IN_EXE: must be true or false, not \"\""},
+
+        // Integers.
+        {"integer", config_with("CFG_PRIORITY = 32\n"), 0, ""},
+        {"integer minimum", config_with("CFG_INITIAL_HEAP_MB = -2147483648\n"), 0, "warning: "},
+        {"integer maximum", config_with("CFG_MAX_HEAP_MB = 2147483647\n"), 0, ""},
+        {"integer too large", config_with("CFG_MAX_HEAP_MB = 2147483648\n"), 1, "t.qdcfg:2: CFG_MAX_HEAP_MB: must be a decimal number in signed 32-bit range"},
+        {"integer too small", config_with("CFG_MAX_HEAP_MB = -2147483649\n"), 1, "CFG_MAX_HEAP_MB: must be a decimal number"},
+        {"integer with plus", config_with("CFG_PRIORITY = +32\n"), 1, "CFG_PRIORITY: must be a decimal number"},
+        {"integer hex", config_with("CFG_PRIORITY = 0x20\n"), 1, "CFG_PRIORITY: must be a decimal number"},
+        {"integer fraction", config_with("CFG_MIN_HEAP_MB = 1.5\n"), 1, "CFG_MIN_HEAP_MB: must be a decimal number"},
+        {"integer empty", config_with("CFG_SEARCH_ORDER =\n"), 1, "CFG_SEARCH_ORDER: must be a decimal number"},
+
+        // Splash timeout range.
+        {"timeout lowest", config_with("CFG_SPLASH = false\nCFG_SPLASH_TIMEOUT = 1\n"), 0, "warning: "},
+        {"timeout highest", config_with("CFG_SPLASH = false\nCFG_SPLASH_TIMEOUT = 900\n"), 0, "warning: "},
+        {"timeout zero", config_with("CFG_SPLASH_TIMEOUT = 0\n"), 1, "t.qdcfg:2: CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not 0"},
+        {"timeout too long", config_with("CFG_SPLASH_TIMEOUT = 901\n"), 1, "CFG_SPLASH_TIMEOUT must be between 1 and 900"},
+
+        // Required and dependent records.
+        {"startup message missing", "CFG_JAR = app.jar\n", 1, "t.qdcfg: MSG_STARTUP_ERROR is required"},
+        {"startup message empty", "MSG_STARTUP_ERROR =\n", 0, "warning: t.qdcfg:1: MSG_STARTUP_ERROR is empty"},
+        {"main class without classpath", config_with("CFG_MAIN_CLASS = app.Main\n"), 1, "t.qdcfg:2: CFG_MAIN_CLASS needs CFG_CLASSPATH"},
+        {"main class with classpath", config_with("CFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = lib\\\\*\n"), 0, ""},
+
+        // Environment variables.
+        {"env vars", config_with("CFG_ENV_VARS = A=1\\tB=%PATH%;x\\tC=\n"), 0, ""},
+        {"env item without =", config_with("CFG_ENV_VARS = A=1\\tB\n"), 1, "t.qdcfg:2: CFG_ENV_VARS item 2 (\"B\") has no '='"},
+        {"env empty item", config_with("CFG_ENV_VARS = A=1\\t\n"), 1, "CFG_ENV_VARS item 2 (\"\") has no '='"},
+        {"env empty name", config_with("CFG_ENV_VARS = =x\n"), 1, "CFG_ENV_VARS item 1 (\"=x\") has an empty variable name"},
+        {"env unpaired percent", config_with("CFG_ENV_VARS = A=%X%\\tB=50%\n"), 1, "CFG_ENV_VARS item 2 (\"B=50%\"): unpaired '%'"},
+
+        // Unpaired % in expanded texts only.
+        {"runtime dir reference", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA%\\\\jre\n"), 0, ""},
+        {"runtime dir unpaired", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA\\\\jre\n"), 1, "t.qdcfg:2: CFG_RUNTIME_DIR: unpaired '%'"},
+        {"jvm options unpaired", config_with("CFG_JVM_OPTIONS = -Dp=50%\n"), 1, "CFG_JVM_OPTIONS: unpaired '%'"},
+        {"classpath unpaired", config_with("CFG_CLASSPATH = %A%;%B\n"), 1, "CFG_CLASSPATH: unpaired '%'"},
+        {"literal text keeps %", config_with("CFG_APP_ARGS = --ratio 50%\n"), 0, ""},
+
+        // Splash without a launcher to look at.
+        {"splash unknown source", config_with("CFG_SPLASH = true\n"), 0, "warning: t.qdcfg:2: CFG_SPLASH = true: build needs --splash"},
+        {"splash setting without splash", config_with("CFG_SPLASH_UNTIL_WINDOW = true\n"), 0,
+         "warning: t.qdcfg:2: CFG_SPLASH_UNTIL_WINDOW has no effect unless CFG_SPLASH = true"},
+
+        // Warnings for legal but suspicious values.
+        {"search order in range", config_with("CFG_SEARCH_ORDER = 3\n"), 0, ""},
+        {"search order out of range", config_with("CFG_SEARCH_ORDER = 4\n"), 0, "warning: t.qdcfg:2: CFG_SEARCH_ORDER 4 is not 0..3"},
+        {"preferred heap below min", config_with("CFG_MIN_HEAP_MB = 512\nCFG_PREFERRED_HEAP_MB = 256\n"), 0,
+         "warning: t.qdcfg:3: CFG_PREFERRED_HEAP_MB is below CFG_MIN_HEAP_MB"},
+        {"heap values ordered", config_with("CFG_MIN_HEAP_MB = 256\nCFG_PREFERRED_HEAP_MB = 512\nCFG_MAX_HEAP_MB = 1024\n"), 0, ""},
+        {"heap percent", config_with("CFG_INITIAL_HEAP_PERCENT = 150\n"), 0, "warning: t.qdcfg:2: CFG_INITIAL_HEAP_PERCENT is not a percentage"},
+        {"absolute work dir", config_with("CFG_WORK_DIR = C:\\\\data\n"), 0, "warning: t.qdcfg:2: CFG_WORK_DIR looks absolute"},
+        {"rooted work dir", config_with("CFG_WORK_DIR = \\\\data\n"), 0, "CFG_WORK_DIR looks absolute"},
+        {"relative work dir", config_with("CFG_WORK_DIR = data\n"), 0, ""},
+        {"max below min version", config_with("CFG_MIN_VERSION = 17.0.2\nCFG_MAX_VERSION = 11.0.9\n"), 0,
+         "warning: t.qdcfg:3: CFG_MAX_VERSION \"11.0.9\" is below CFG_MIN_VERSION \"17.0.2\""},
+        {"max above min version", config_with("CFG_MIN_VERSION = 1.8.0_301\nCFG_MAX_VERSION = 17\n"), 0, ""},
+        {"long jvm options", config_with("CFG_JVM_OPTIONS = " + repeat("x", 31001) + "\n"), 0,
+         "warning: t.qdcfg:2: CFG_JVM_OPTIONS is 31001 characters"},
+        {"jvm options at capacity", config_with("CFG_JVM_OPTIONS = " + repeat("x", 32767) + "\n"), 0, "warning: "},
+        {"jvm options over capacity", config_with("CFG_JVM_OPTIONS = " + repeat("x", 32768) + "\n"), 1, "at most 32767 fit"},
+        {"version message too long",
+         config_with("MSG_RUNTIME_VERSION_ERROR = " + repeat("m", 1000) + "\nCFG_MIN_VERSION = " + repeat("1", 20) + "\n"), 0,
+         "warning: t.qdcfg:2: MSG_RUNTIME_VERSION_ERROR plus \" <min> - <max>\" is 1024 characters"},
+        {"version message fits", config_with("MSG_RUNTIME_VERSION_ERROR = " + repeat("m", 999) + "\nCFG_MIN_VERSION = " + repeat("1", 20) + "\n"), 0, ""},
+        {"two priority classes", config_with("CFG_PRIORITY = 96\n"), 0, "warning: t.qdcfg:2: CFG_PRIORITY 96 does not name one priority class"},
+
+        // Version keys.
+        {"version keys", config_with("PRODUCT_NAME = App\nFILE_VERSION = 1.2.3.4\nPRODUCT_VERSION = 1.2.0.0\n"), 0, ""},
+        {"version keys without FILE_VERSION", config_with("PRODUCT_NAME = App\n"), 1,
+         "t.qdcfg:2: version keys rewrite the whole version resource, which needs FILE_VERSION"},
+        {"three-part version", config_with("FILE_VERSION = 1.2.3\n"), 1, "t.qdcfg:2: FILE_VERSION must be four numbers a.b.c.d"},
+        {"version part too large", config_with("FILE_VERSION = 1.2.3.65536\n"), 1, "FILE_VERSION must be four numbers"},
+        {"product version text", config_with("FILE_VERSION = 1.0.0.0\nPRODUCT_VERSION = 1.0-beta\n"), 1, "t.qdcfg:3: PRODUCT_VERSION must be four numbers"},
+        {"version string too long", config_with("FILE_VERSION = 1.0.0.0\nCOMPANY_NAME = " + repeat("c", 256) + "\n"), 1,
+         "t.qdcfg:3: COMPANY_NAME: at most 255 characters fit"},
+    };
+}
+
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
+
+// Messages carry the full path; the cases are written against the bare name.
+std::string relative(std::string err, const std::string& path) {
+    for (std::size_t at; (at = err.find(path)) != std::string::npos;) err.replace(at, path.size(), "t.qdcfg");
+    return err;
+}
+
+class ConfigRules : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(ConfigRules, Check) {
+    const RuleCase& c = GetParam();
+    qdtest::Scratch scratch;
+    std::string path = scratch.write("t.qdcfg", c.text);
+    std::string err;
+    int code = qdtest::run({"check", path}, nullptr, &err);
+    EXPECT_EQ(code, c.code) << err;
+    if (c.expect.empty()) EXPECT_EQ(err, "");
+    else EXPECT_NE(relative(err, path).find(c.expect), std::string::npos) << "stderr was:\n" << err;
+    // Every message names the file and starts with error: or warning:.
+    std::size_t start = 0;
+    while (start < err.size()) {
+        std::size_t end = err.find('\n', start);
+        std::string line = err.substr(start, end - start);
+        EXPECT_TRUE(line.rfind("error: " + path, 0) == 0 || line.rfind("warning: " + path, 0) == 0) << line;
+        start = end + 1;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, ConfigRules, ::testing::ValuesIn(rule_cases()),
+                         [](const ::testing::TestParamInfo<RuleCase>& info) {
+                             std::string n = info.param.name;
+                             for (char& ch : n)
+                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return n;
+                         });
+
+TEST(ConfigRulesReport, EveryProblemOfAFileIsReportedInOneRun) {
+    qdtest::Scratch scratch;
+    std::string path = scratch.write("t.qdcfg", "CFG_WAIT = maybe\nCFG_BOGUS = 1\nCFG_SPLASH_TIMEOUT = 0\n");
+    std::string err;
+    EXPECT_EQ(qdtest::run({"check", path}, nullptr, &err), 1);
+    for (const char* expected : {"t.qdcfg:1: CFG_WAIT", "t.qdcfg:2: unknown name", "t.qdcfg:3: CFG_SPLASH_TIMEOUT",
+                                 "t.qdcfg: MSG_STARTUP_ERROR is required"})
+        EXPECT_NE(relative(err, path).find(expected), std::string::npos) << expected << "\n" << err;
+}
+
+TEST(ConfigRulesReport, UnreadableFileIsAnError) {
+    qdtest::Scratch scratch;
+    std::string err;
+    EXPECT_EQ(qdtest::run({"check", scratch.path("missing.qdcfg")}, nullptr, &err), 1);
+    EXPECT_NE(err.find("error: " + scratch.path("missing.qdcfg") + ": cannot open for reading"), std::string::npos) << err;
+}
+
+}  // namespace

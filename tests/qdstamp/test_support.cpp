@@ -1,0 +1,138 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "commands.h"
+#include "file_io.h"
+
+namespace fs = std::filesystem;
+
+namespace qdtest {
+
+std::string fixture(const char* name) {
+    std::string dir = QDSTAMP_FIXTURE_DIR;
+    if (dir.empty()) return {};
+    std::string p = dir + "/" + name;
+    return fs::exists(p) ? p : std::string();
+}
+
+std::string data_file(const char* name) { return std::string(QDSTAMP_DATA_DIR) + "/" + name; }
+
+Scratch::Scratch() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path p = fs::temp_directory_path() / ("qdstamp-test-" + std::to_string(rd()));
+        if (fs::create_directory(p)) {
+            dir_ = p.string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a scratch directory");
+}
+
+Scratch::~Scratch() {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+}
+
+std::string Scratch::path(const std::string& name) const { return dir_ + "/" + name; }
+
+std::string Scratch::write(const std::string& name, const std::string& text) const {
+    return write(name, Bytes(text.begin(), text.end()));
+}
+
+std::string Scratch::write(const std::string& name, const Bytes& bytes) const {
+    std::string p = path(name);
+    std::ofstream f(p, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return p;
+}
+
+std::vector<std::string> Scratch::files() const {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir_)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+Bytes read(const std::string& path) { return qdstamp::read_file(path); }
+bool exists(const std::string& path) { return fs::exists(path); }
+
+Bytes make_bmp(int width, int height, int bits) {
+    const int palette = bits <= 8 ? (1 << bits) : 0;
+    const std::uint32_t stride = static_cast<std::uint32_t>((width * bits + 31) / 32 * 4);
+    const std::uint32_t pixels = stride * static_cast<std::uint32_t>(height);
+    const std::uint32_t offset = 14 + 40 + 4 * palette;
+    Bytes b;
+    b.push_back('B');
+    b.push_back('M');
+    qdstamp::append32(b, offset + pixels);
+    qdstamp::append32(b, 0);
+    qdstamp::append32(b, offset);
+    qdstamp::append32(b, 40);
+    qdstamp::append32(b, static_cast<std::uint32_t>(width));
+    qdstamp::append32(b, static_cast<std::uint32_t>(height));
+    qdstamp::append16(b, 1);
+    qdstamp::append16(b, static_cast<std::uint16_t>(bits));
+    for (int i = 0; i < 6; ++i) qdstamp::append32(b, 0);
+    for (int i = 0; i < palette; ++i) qdstamp::append32(b, static_cast<std::uint32_t>(i * 0x010101));
+    for (std::uint32_t i = 0; i < pixels; ++i) b.push_back(static_cast<std::uint8_t>(i * 7));
+    return b;
+}
+
+Bytes make_ico(const std::vector<std::pair<int, int>>& images) {
+    std::vector<Bytes> dibs;
+    for (auto [size, bits] : images) {
+        Bytes d;
+        const int palette = bits <= 8 ? (1 << bits) : 0;
+        qdstamp::append32(d, 40);
+        qdstamp::append32(d, static_cast<std::uint32_t>(size));
+        qdstamp::append32(d, static_cast<std::uint32_t>(2 * size));
+        qdstamp::append16(d, 1);
+        qdstamp::append16(d, static_cast<std::uint16_t>(bits));
+        for (int i = 0; i < 6; ++i) qdstamp::append32(d, 0);
+        for (int i = 0; i < palette; ++i) qdstamp::append32(d, static_cast<std::uint32_t>(i * 0x010203));
+        const int xor_stride = (size * bits + 31) / 32 * 4, and_stride = (size + 31) / 32 * 4;
+        for (int i = 0; i < (xor_stride + and_stride) * size; ++i) d.push_back(static_cast<std::uint8_t>(i % 251));
+        dibs.push_back(d);
+    }
+    Bytes b;
+    qdstamp::append16(b, 0);
+    qdstamp::append16(b, 1);
+    qdstamp::append16(b, static_cast<std::uint16_t>(images.size()));
+    std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * images.size());
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        b.push_back(static_cast<std::uint8_t>(images[i].first == 256 ? 0 : images[i].first));
+        b.push_back(static_cast<std::uint8_t>(images[i].first == 256 ? 0 : images[i].first));
+        b.push_back(0);
+        b.push_back(0);
+        qdstamp::append16(b, 1);
+        qdstamp::append16(b, static_cast<std::uint16_t>(images[i].second));
+        qdstamp::append32(b, static_cast<std::uint32_t>(dibs[i].size()));
+        qdstamp::append32(b, offset);
+        offset += static_cast<std::uint32_t>(dibs[i].size());
+    }
+    for (const Bytes& d : dibs) b.insert(b.end(), d.begin(), d.end());
+    return b;
+}
+
+std::string config_with(const std::string& extra_lines) {
+    return "MSG_STARTUP_ERROR = The application could not start.\n" + extra_lines;
+}
+
+int run(const std::vector<std::string>& args, std::string* out, std::string* err) {
+    std::ostringstream o, e;
+    int code = qdstamp::run_command_line(args, o, e);
+    if (out) *out = o.str();
+    if (err) *err = e.str();
+    return code;
+}
+
+std::uint16_t u16(const Bytes& b, std::size_t at) { return qdstamp::ByteView(b).u16(at); }
+std::uint32_t u32(const Bytes& b, std::size_t at) { return qdstamp::ByteView(b).u32(at); }
+
+}  // namespace qdtest
