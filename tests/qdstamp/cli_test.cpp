@@ -19,11 +19,7 @@ int run_binary(const std::string& args, const qdtest::Scratch& scratch, std::str
     err->assign(text.begin(), text.end());
     std::remove(err_path.c_str());
     std::remove(scratch.path("stdout.txt").c_str());
-#ifdef _WIN32
-    return status;
-#else
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
 }
 
 struct CliCase {

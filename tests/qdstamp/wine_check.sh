@@ -6,8 +6,11 @@
 # icon, splash bitmap, version keys), runs it under Wine and compares what it
 # prints with data/wine_expected.txt.  Then stamps the stamped file again with
 # its own "qdstamp show" output and checks that the bytes do not change.
+# When the Windows qdstamp.exe is there (second argument, or the tools-only
+# Windows tree build/qdstamp-win), it stamps the same inputs under Wine and
+# its output must be identical to the Linux build's.
 #
-#   tests/qdstamp/wine_check.sh [path/to/linux/qdstamp]
+#   tests/qdstamp/wine_check.sh [path/to/linux/qdstamp [path/to/qdstamp.exe]]
 #
 # Uses its own WINEPREFIX and Xvfb display under a temporary folder in build/,
 # and removes both at the end.  Exit code 0 when everything matches.
@@ -17,6 +20,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 data="$here/data"
 qdstamp=${1:-"$root/build/host/tools/qdstamp/qdstamp"}
+qdstamp_exe=${2:-"$root/build/qdstamp-win/tools/qdstamp/qdstamp.exe"}
 [ -x "$qdstamp" ] || { echo "error: $qdstamp: no qdstamp binary (build the host tree first)" >&2; exit 1; }
 for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres wine wineboot wineserver Xvfb; do
     command -v "$tool" >/dev/null || { echo "error: $tool is not installed" >&2; exit 1; }
@@ -72,4 +76,17 @@ fi
 "$qdstamp" build --launcher "$work/stamped.exe" --config "$work/shown.qdcfg" --out "$work/restamped.exe"
 cmp "$work/stamped.exe" "$work/restamped.exe" || { echo "error: restamping with the shown configuration changed the file" >&2; exit 1; }
 
-echo "wine check: 1 passed, 0 failed"
+# 6. The Windows build of qdstamp gives the same bytes.
+checks=2
+if [ -f "$qdstamp_exe" ]; then
+    (cd "$work" && timeout 120 wine "$qdstamp_exe" build --launcher resprobe.exe --config "$data/wine_check.qdcfg" \
+        --out stamped-win.exe --icon "$data/app.ico" --splash "$data/splash.bmp") \
+        || { echo "error: $qdstamp_exe failed under Wine" >&2; exit 1; }
+    cmp "$work/stamped.exe" "$work/stamped-win.exe" \
+        || { echo "error: $qdstamp_exe: the Windows build stamped different bytes than the Linux build" >&2; exit 1; }
+    checks=3
+else
+    echo "note: $qdstamp_exe not built; skipping the Windows qdstamp comparison" >&2
+fi
+
+echo "wine check: $checks passed, 0 failed"
