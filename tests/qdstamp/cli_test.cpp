@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "test_support.h"
 
@@ -79,6 +80,31 @@ TEST(Cli, FailuresNameTheFileAndWriteNothing) {
     // An existing output is replaced whole.
     EXPECT_EQ(run_binary("build --launcher " + tiny + " --config " + good + " --out " + out, scratch, &err), 0) << err;
     EXPECT_EQ(scratch.files(), (std::vector<std::string>{"bad.qdcfg", "good.qdcfg", "notes.txt", "out.exe"}));
+}
+
+TEST(Cli, UnreadableInputs) {
+    qdtest::Scratch scratch;
+    const std::string config = scratch.write("a.qdcfg", qdtest::config_with(""));
+    // A sparse file just over the 256 MiB limit is refused without being read.
+    const std::string huge = scratch.path("huge.exe");
+    scratch.write("huge.exe", std::string("MZ"));
+    std::filesystem::resize_file(huge, 256ull * 1024 * 1024 + 1);
+    struct Input {
+        std::string path;
+        const char* message;
+    };
+    const std::vector<Input> inputs = {
+        {huge, "file is larger than the limit of 256 MiB"},
+        {scratch.path(""), "cannot"},  // a directory
+        {scratch.path("missing.exe"), "cannot open for reading"},
+    };
+    for (const Input& in : inputs) {
+        std::string err;
+        EXPECT_EQ(run_binary("build --launcher " + in.path + " --config " + config + " --out " + scratch.path("out.exe"), scratch, &err), 1);
+        EXPECT_EQ(err.rfind("error: " + in.path + ": ", 0), 0u) << err;
+        EXPECT_NE(err.find(in.message), std::string::npos) << err;
+        EXPECT_FALSE(qdtest::exists(scratch.path("out.exe")));
+    }
 }
 
 TEST(Cli, ShowWritesAConfigurationFile) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -26,6 +27,14 @@ std::FILE* open_file(const std::string& path, const char* mode) {
 }
 
 std::string system_message(int error) { return std::strerror(error); }
+
+long long ftell_64(std::FILE* f) {
+#ifdef _WIN32
+    return _ftelli64(f);
+#else
+    return static_cast<long long>(ftello(f));
+#endif
+}
 
 bool replace_file(const std::string& from, const std::string& to) {
 #ifdef _WIN32
@@ -51,8 +60,19 @@ void remove_file(const std::string& path) {
 }  // namespace
 
 Bytes read_file(const std::string& path, std::uint64_t limit) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::u8path(path), ec)) fail("cannot read: is a directory");
     std::FILE* f = open_file(path, "rb");
     if (!f) fail("cannot open for reading: " + system_message(errno));
+    // Refuse an oversized file before reading any of it.
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long long size = ftell_64(f);
+        if (size > 0 && static_cast<std::uint64_t>(size) > limit) {
+            std::fclose(f);
+            fail("file is larger than the limit of " + std::to_string(limit / (1024 * 1024)) + " MiB");
+        }
+    }
+    std::rewind(f);
     Bytes out;
     std::uint8_t chunk[65536];
     for (;;) {
