@@ -19,8 +19,8 @@ struct RewriteResult {
     RsrcPlacement placement = RsrcPlacement::Appended;
 };
 
-// Throws Failure when the file is signed (its certificate would no longer
-// match) or there is no room for another section header.
+// Throws Failure when the file is signed: its certificate would no longer
+// match the stamped bytes.
 void refuse_signed(const PeImage& pe);
 
 // Returns the file with `resources` as its complete resource set.  Bytes that
@@ -28,6 +28,8 @@ void refuse_signed(const PeImage& pe);
 // or the padding before the new section are kept unchanged; data after the
 // last section (symbol table, appended archives) is moved behind the new
 // section unchanged, with the symbol table and debug data pointers adjusted.
+// Throws Failure for a signed file, or when a section must be added and the
+// headers have no room for its header.
 RewriteResult replace_resources(const Bytes& file, const PeImage& pe, const std::vector<Resource>& resources);
 
 }  // namespace qdstamp
