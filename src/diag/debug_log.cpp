@@ -1,0 +1,117 @@
+#include "diag/debug_log.h"
+
+#include <windows.h>
+
+#include "diag/error_report.h"
+#include "launch/bounded_text.h"
+#include "launch/launch_state.h"
+
+namespace {
+
+// Room for the longest line: a 32767-character text in which every character
+// is a line feed, plus the format around it.
+const size_t LOG_LINE_BYTES = 2 * LONG_TEXT_CAPACITY + 2 * 1024;
+char lineBytes[LOG_LINE_BYTES];
+
+struct ByteSink {
+    char* out;
+    size_t capacity;
+    size_t length;
+};
+
+void putUnit(ByteSink& sink, wchar_t unit) {
+    if (unit == L'\n') {
+        if (sink.length + 2 > sink.capacity) return;
+        sink.out[sink.length++] = '\r';
+        sink.out[sink.length++] = '\n';
+        return;
+    }
+    if (sink.length + 1 > sink.capacity) return;
+    sink.out[sink.length++] = unit <= 0xFF ? static_cast<char>(unit) : '?';
+}
+
+void putText(ByteSink& sink, const wchar_t* text) {
+    if (text == nullptr) return;
+    for (; *text != 0; ++text) putUnit(sink, *text);
+}
+
+void putNumber(ByteSink& sink, long long value) {
+    wchar_t digits[24];
+    TextBuffer b = emptyTextBuffer(digits, 24);
+    appendDecimal(b, value);
+    putText(sink, digits);
+}
+
+} // namespace
+
+size_t formatLogBytes(char* out, size_t capacity, const wchar_t* format, va_list args) {
+    ByteSink sink = {out, capacity, 0};
+    for (const wchar_t* f = format; *f != 0; ++f) {
+        if (*f != L'%') {
+            putUnit(sink, *f);
+            continue;
+        }
+        if (f[1] == L's') {
+            putText(sink, va_arg(args, const wchar_t*));
+            ++f;
+        } else if (f[1] == L'd') {
+            putNumber(sink, va_arg(args, int));
+            ++f;
+        } else if (f[1] == L'z' && f[2] == L'd') {
+            putNumber(sink, va_arg(args, long long));
+            f += 2;
+        } else if (f[1] == L'%') {
+            putUnit(sink, L'%');
+            ++f;
+        } else {
+            putUnit(sink, L'%');
+        }
+    }
+    return sink.length;
+}
+
+bool openDebugLog(const wchar_t* argumentText) {
+    if (!containsText(argumentText, L"--qd-debug")) return true;
+
+    wchar_t path[PATH_CAPACITY];
+    TextBuffer b = emptyTextBuffer(path, PATH_CAPACITY);
+    appendTextN(b, exePath, exeDirLen);
+    appendText(b, L"\\qd-launch.log");
+    if (b.overflowed) {
+        explainFailure(L"The debug log cannot be written: its path would be longer than 259 characters.");
+        return false;
+    }
+
+    // Inheritable, like a C runtime stream: the child holds the file too.
+    // Opening an existing file leaves ERROR_ALREADY_EXISTS pending; a run with
+    // the log must report exactly what a run without it reports, so the code
+    // from before the open is restored on success.
+    DWORD pendingError = GetLastError();
+    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, 0, &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    logFile = file;
+    SetLastError(pendingError);
+    logLine(L"\n\nCmdLine:\t%s %s\n", exePath, argumentText);
+    return true;
+}
+
+void logLine(const wchar_t* format, ...) {
+    if (logFile == nullptr) return;
+    DWORD pendingError = GetLastError();
+    va_list args;
+    va_start(args, format);
+    size_t length = formatLogBytes(lineBytes, LOG_LINE_BYTES, format, args);
+    va_end(args);
+    DWORD written = 0;
+    WriteFile(logFile, lineBytes, static_cast<DWORD>(length), &written, nullptr);
+    SetLastError(pendingError);
+}
+
+void closeDebugLog() {
+    if (logFile == nullptr) return;
+    DWORD pendingError = GetLastError();
+    CloseHandle(logFile);
+    logFile = nullptr;
+    SetLastError(pendingError);
+}

@@ -1,0 +1,29 @@
+// The debug log "qd-launch.log" next to the executable, written only when the
+// arguments contain "--qd-debug".
+//
+// Bytes: each UTF-16 unit up to 0xFF becomes the byte of the same value
+// (ISO 8859-1), every other unit a question mark; every line feed becomes
+// carriage return + line feed. The file is opened for appending, exclusively,
+// with an inheritable handle.
+#pragma once
+
+#include <stdarg.h>
+#include <stddef.h>
+
+// Opens the log when `argumentText` asks for it and writes the first line.
+// Returns false only when the log was asked for and cannot be opened; the
+// pending error code then tells why.
+bool openDebugLog(const wchar_t* argumentText);
+
+// Writes one line when the log is open; a no-op otherwise. Formats: %s a UTF-16
+// text, %d an int, %zd a 64-bit signed number (pass long long), %% a percent
+// sign. The thread's last-error code is the same afterwards, so logging never
+// changes what a later report shows.
+void logLine(const wchar_t* format, ...);
+
+// Closes the log when it is open; afterwards nothing more is written.
+void closeDebugLog();
+
+// The bytes of one formatted line, as written to the file; never more than
+// `capacity` bytes. Returns the number of bytes.
+size_t formatLogBytes(char* out, size_t capacity, const wchar_t* format, va_list args);

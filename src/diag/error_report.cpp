@@ -1,0 +1,64 @@
+#include "diag/error_report.h"
+
+#include <windows.h>
+
+#include "diag/debug_log.h"
+#include "diag/ui_calls.h"
+#include "launch/bounded_text.h"
+#include "launch/launch_state.h"
+
+void appendToMessage(const wchar_t* text) {
+    TextBuffer message = textBufferOver(messageText, MESSAGE_CAPACITY);
+    if (appendText(message, text)) return;
+    // Mark the cut once; the three dots replace the last characters that fitted.
+    size_t n = message.length;
+    if (n >= 3 && messageText[n - 1] == L'.' && messageText[n - 2] == L'.' && messageText[n - 3] == L'.') return;
+    size_t keep = n >= 3 ? n - 3 : 0;
+    if (keep > 0 && messageText[keep - 1] >= 0xD800 && messageText[keep - 1] <= 0xDBFF) --keep;
+    truncateText(message, keep);
+    appendText(message, L"...");
+}
+
+void explainFailure(const wchar_t* reason) {
+    if (messageText[0] != 0) appendToMessage(L"\n\n");
+    appendToMessage(reason);
+    SetLastError(0);
+}
+
+void describeErrorCode(unsigned long code, wchar_t* buffer, unsigned long capacity) {
+    TextBuffer b = emptyTextBuffer(buffer, capacity);
+    appendText(b, L"System error code ");
+    appendDecimal(b, code);
+    appendText(b, L" (0x");
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        appendChar(b, L"0123456789ABCDEF"[(code >> shift) & 0xF]);
+    }
+    appendText(b, L").");
+}
+
+void reportError() {
+    DWORD code = GetLastError();
+    if (code != 0) {
+        wchar_t* systemText = nullptr;
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                       nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&systemText), 0, nullptr);
+        wchar_t fallback[64];
+        const wchar_t* shown = systemText;
+        if (shown == nullptr || shown[0] == 0) {
+            describeErrorCode(code, fallback, 64);
+            shown = fallback;
+        }
+        logLine(L"Error:\t\t%s\n", shown);
+        appendToMessage(L"\n\n");
+        appendToMessage(shown);
+        showMessageBox(messageText, errorTitle, MB_OK);
+        if (systemText != nullptr) LocalFree(systemText);
+    } else {
+        showMessageBox(messageText, errorTitle, MB_OK);
+    }
+    if (helpUrl[0] != 0) {
+        logLine(L"Open URL:\t%s\n", helpUrl);
+        openWithShell(helpUrl);
+    }
+    closeDebugLog();
+}

@@ -1,0 +1,66 @@
+#include "diag/ui_calls.h"
+
+UserCalls user32;
+
+namespace {
+
+bool userCallsBound;
+
+template <typename Function>
+bool bindCall(HMODULE module, const char* name, Function& slot) {
+    slot = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return slot != nullptr;
+}
+
+HMODULE loadSystemLibrary(const wchar_t* name) {
+    return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+} // namespace
+
+bool bindUserCalls() {
+    if (userCallsBound) return true;
+    DWORD pendingError = GetLastError();
+    HMODULE module = loadSystemLibrary(L"user32.dll");
+    bool ok = module != nullptr;
+    if (ok) {
+        ok = bindCall(module, "MessageBoxW", user32.MessageBoxW) &&
+             bindCall(module, "CreateWindowExW", user32.CreateWindowExW) &&
+             bindCall(module, "LoadImageW", user32.LoadImageW) &&
+             bindCall(module, "SendMessageW", user32.SendMessageW) &&
+             bindCall(module, "GetWindowRect", user32.GetWindowRect) &&
+             bindCall(module, "GetSystemMetrics", user32.GetSystemMetrics) &&
+             bindCall(module, "SetWindowPos", user32.SetWindowPos) &&
+             bindCall(module, "ShowWindow", user32.ShowWindow) &&
+             bindCall(module, "UpdateWindow", user32.UpdateWindow) &&
+             bindCall(module, "SetTimer", user32.SetTimer) &&
+             bindCall(module, "KillTimer", user32.KillTimer) &&
+             bindCall(module, "GetMessageW", user32.GetMessageW) &&
+             bindCall(module, "TranslateMessage", user32.TranslateMessage) &&
+             bindCall(module, "DispatchMessageW", user32.DispatchMessageW) &&
+             bindCall(module, "PostQuitMessage", user32.PostQuitMessage) &&
+             bindCall(module, "EnumWindows", user32.EnumWindows) &&
+             bindCall(module, "GetWindowThreadProcessId", user32.GetWindowThreadProcessId) &&
+             bindCall(module, "GetWindowLongW", user32.GetWindowLongW) &&
+             bindCall(module, "FindWindowExW", user32.FindWindowExW) &&
+             bindCall(module, "GetWindowTextW", user32.GetWindowTextW) &&
+             bindCall(module, "SetForegroundWindow", user32.SetForegroundWindow);
+    }
+    userCallsBound = ok;
+    SetLastError(pendingError);
+    return ok;
+}
+
+int showMessageBox(const wchar_t* text, const wchar_t* title, UINT type) {
+    if (!bindUserCalls()) return 0;
+    return user32.MessageBoxW(nullptr, text, title, type);
+}
+
+void openWithShell(const wchar_t* target) {
+    HMODULE module = loadSystemLibrary(L"shell32.dll");
+    if (module == nullptr) return;
+    decltype(&::ShellExecuteW) shellExecute = nullptr;
+    if (bindCall(module, "ShellExecuteW", shellExecute)) {
+        shellExecute(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
+    }
+}

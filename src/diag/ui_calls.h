@@ -1,0 +1,44 @@
+// The window and shell functions the launcher needs only on some paths: a
+// report, the low-memory question, the splash screen, the wait loop and the
+// activation of a running instance. A normal launch needs none of them, so
+// user32.dll and shell32.dll are bound on first use, from the system directory
+// only, which keeps the start-up import list small and the start fast.
+#pragma once
+
+#include <windows.h>
+
+struct UserCalls {
+    decltype(&::MessageBoxW) MessageBoxW;
+    decltype(&::CreateWindowExW) CreateWindowExW;
+    decltype(&::LoadImageW) LoadImageW;
+    decltype(&::SendMessageW) SendMessageW;
+    decltype(&::GetWindowRect) GetWindowRect;
+    decltype(&::GetSystemMetrics) GetSystemMetrics;
+    decltype(&::SetWindowPos) SetWindowPos;
+    decltype(&::ShowWindow) ShowWindow;
+    decltype(&::UpdateWindow) UpdateWindow;
+    decltype(&::SetTimer) SetTimer;
+    decltype(&::KillTimer) KillTimer;
+    decltype(&::GetMessageW) GetMessageW;
+    decltype(&::TranslateMessage) TranslateMessage;
+    decltype(&::DispatchMessageW) DispatchMessageW;
+    decltype(&::PostQuitMessage) PostQuitMessage;
+    decltype(&::EnumWindows) EnumWindows;
+    decltype(&::GetWindowThreadProcessId) GetWindowThreadProcessId;
+    decltype(&::GetWindowLongW) GetWindowLongW;
+    decltype(&::FindWindowExW) FindWindowExW;
+    decltype(&::GetWindowTextW) GetWindowTextW;
+    decltype(&::SetForegroundWindow) SetForegroundWindow;
+};
+
+// The bound functions; valid after bindUserCalls() returned true.
+extern UserCalls user32;
+
+// Binds user32.dll on first use. The thread's last-error code is unchanged.
+bool bindUserCalls();
+
+// A message box with no owner window; 0 when user32 cannot be bound.
+int showMessageBox(const wchar_t* text, const wchar_t* title, UINT type);
+
+// Asks the shell to open a web page or document; failures are silent.
+void openWithShell(const wchar_t* target);

@@ -1,0 +1,84 @@
+#include "launch/launch_state.h"
+
+#include "config/config_records.h"
+#include "launch/bounded_text.h"
+
+HMODULE moduleHandle;
+wchar_t exePath[PATH_CAPACITY];
+size_t exeDirLen;
+HANDLE logFile;
+BOOL isWow64;
+wchar_t helpUrl[URL_CAPACITY];
+wchar_t errorTitle[NAME_CAPACITY] = L"QDLauncher";
+wchar_t messageText[MESSAGE_CAPACITY];
+wchar_t mutexName[NAME_CAPACITY];
+wchar_t oldCwd[PATH_CAPACITY];
+wchar_t workDir[PATH_CAPACITY];
+wchar_t launcherPath[PATH_CAPACITY];
+wchar_t (&runtimeHome)[PATH_CAPACITY] = launcherPath;
+wchar_t minVersion[NAME_CAPACITY];
+wchar_t maxVersion[NAME_CAPACITY];
+wchar_t foundVersion[NAME_CAPACITY];
+wchar_t foundRuntimeKey[PATH_CAPACITY];
+DWORD foundRuntime;
+DWORD priorityClass;
+BOOL jarInExe;
+wchar_t launcherArgs[LONG_TEXT_CAPACITY];
+PROCESS_INFORMATION child;
+DWORD childExitCode;
+ULONGLONG startTick;
+HANDLE stderrPipeRead;
+HANDLE stderrPipeWrite;
+HANDLE stdoutPipeRead;
+HANDLE stdoutPipeWrite;
+HANDLE stderrThread;
+HANDLE stdoutThread;
+HANDLE stderrCaptureFile;
+HANDLE stdoutCaptureFile;
+wchar_t stderrCapturePath[PATH_CAPACITY];
+wchar_t stdoutCapturePath[PATH_CAPACITY];
+BOOL stderrSeen;
+BOOL stdoutSeen;
+BOOL splashShown;
+BOOL waitForChild;
+int splashCountdown = 60;
+BOOL splashTimeoutIsError;
+BOOL splashUntilWindow;
+HWND splashWindow;
+
+void resetLaunchState() {
+    moduleHandle = nullptr;
+    clearText(exePath, PATH_CAPACITY);
+    exeDirLen = 0;
+    logFile = nullptr;
+    isWow64 = FALSE;
+    clearText(helpUrl, URL_CAPACITY);
+    copyText(errorTitle, NAME_CAPACITY, L"QDLauncher");
+    clearText(messageText, MESSAGE_CAPACITY);
+    clearText(mutexName, NAME_CAPACITY);
+    clearText(oldCwd, PATH_CAPACITY);
+    clearText(workDir, PATH_CAPACITY);
+    clearText(launcherPath, PATH_CAPACITY);
+    clearText(minVersion, NAME_CAPACITY);
+    clearText(maxVersion, NAME_CAPACITY);
+    clearText(foundVersion, NAME_CAPACITY);
+    clearText(foundRuntimeKey, PATH_CAPACITY);
+    foundRuntime = 0;
+    priorityClass = 0;
+    jarInExe = FALSE;
+    clearText(launcherArgs, LONG_TEXT_CAPACITY);
+    child = PROCESS_INFORMATION{};
+    childExitCode = 0;
+    startTick = 0;
+    stderrPipeRead = stderrPipeWrite = stdoutPipeRead = stdoutPipeWrite = nullptr;
+    stderrThread = stdoutThread = nullptr;
+    stderrCaptureFile = stdoutCaptureFile = nullptr;
+    clearText(stderrCapturePath, PATH_CAPACITY);
+    clearText(stdoutCapturePath, PATH_CAPACITY);
+    stderrSeen = stdoutSeen = FALSE;
+    splashShown = waitForChild = FALSE;
+    splashCountdown = 60;
+    splashTimeoutIsError = splashUntilWindow = FALSE;
+    splashWindow = nullptr;
+    configFaultRecord = 0;
+}

@@ -1,0 +1,131 @@
+// The ordered preparation of one launch. Each step reads the records it needs
+// when it needs them; the first failing step ends the preparation, leaving in
+// messageText (and possibly helpUrl) what the report is to show.
+//
+//  1-3  module handle, executable path, executable directory
+//  4    debug log on "--qd-debug"
+//  5    WOW64 query
+//  6-8  help page, message-box title, start-up message
+//  9    single-instance mutex (result 183 when another instance holds it)
+//  10   starting directory
+//  11   working directory
+//  12   runtime search
+//  13   runtime environment and launcher path
+//  14-15 heap options from the free memory
+//  16   the child's command line
+#include "launch/launch_sequence.h"
+
+#include "cmdline/heap_sizing.h"
+#include "cmdline/launcher_args.h"
+#include "config/config_records.h"
+#include "diag/debug_log.h"
+#include "diag/error_report.h"
+#include "launch/bounded_text.h"
+#include "launch/launch_state.h"
+#include "runtime/runtime_env.h"
+#include "runtime/runtime_search.h"
+
+namespace {
+
+bool findExecutablePath() {
+    moduleHandle = GetModuleHandleW(nullptr);
+    if (moduleHandle == nullptr) return false;
+
+    clearText(exePath, PATH_CAPACITY);
+    DWORD length = GetModuleFileNameW(moduleHandle, exePath, PATH_CAPACITY);
+    if (length == 0) return false;
+    if (length >= PATH_CAPACITY) {
+        // The system cut the path to fit: every path derived from it would be wrong.
+        clearText(exePath, PATH_CAPACITY);
+        explainFailure(L"The path of this program is longer than 259 characters. "
+                       L"Install the application in a folder with a shorter path.");
+        return false;
+    }
+
+    const wchar_t* lastBackslash = findLastChar(exePath, L'\\');
+    if (lastBackslash == nullptr) return false;
+    exeDirLen = static_cast<size_t>(lastBackslash - exePath);
+    return true;
+}
+
+void queryWow64() {
+    if (IsWow64Process(GetCurrentProcess(), &isWow64)) return;
+    typedef BOOL(WINAPI * IsWow64ProcessCall)(HANDLE, PBOOL);
+    IsWow64ProcessCall query = reinterpret_cast<IsWow64ProcessCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process")));
+    if (query != nullptr) query(GetCurrentProcess(), &isWow64);
+    logLine(L"WOW64:\t\t%s\n", isWow64 ? L"yes" : L"no");
+}
+
+// Returns false when another instance already holds the configured mutex.
+bool claimSingleInstance() {
+    loadConfigString(CFG_MUTEX, mutexName, NAME_CAPACITY);
+    if (mutexName[0] == 0) return true;
+    // Inheritable and never closed: the child holds the name too, so it stays
+    // taken while either process runs.
+    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    CreateMutexW(&inheritable, FALSE, mutexName);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        logLine(L"Instance already exists.");
+        return false;
+    }
+    return true;
+}
+
+bool enterWorkingDirectory() {
+    wchar_t configured[PATH_CAPACITY] = {};
+    if (!loadConfigString(CFG_WORK_DIR, configured, PATH_CAPACITY)) return true;
+    TextBuffer dir = emptyTextBuffer(workDir, PATH_CAPACITY);
+    appendTextN(dir, exePath, exeDirLen);
+    if (!textEndsWith(dir, L'\\')) appendChar(dir, L'\\');
+    appendText(dir, configured);
+    if (dir.overflowed) {
+        explainFailure(L"The configured working directory, joined to the application's folder, "
+                       L"is longer than 259 characters.");
+        return false;
+    }
+    SetCurrentDirectoryW(workDir);
+    logLine(L"Working dir:\t%s\n", workDir);
+    return true;
+}
+
+// The child's whole command line is the quoted launcher path, a blank and
+// launcherArgs; the system takes at most 32767 characters.
+bool childCommandLineFits() {
+    size_t total = 1 + textLength(launcherPath) + 2 + textLength(launcherArgs);
+    if (total <= LONG_TEXT_CAPACITY - 1) return true;
+    explainFailure(L"The command line for the Java runtime would be longer than 32767 characters. "
+                   L"Shorten the configured options, classpath or arguments.");
+    return false;
+}
+
+} // namespace
+
+int prepareLaunch(const wchar_t* argumentText) {
+    if (!findExecutablePath()) return PREPARE_FAILED;
+    if (!openDebugLog(argumentText)) return PREPARE_FAILED;
+    queryWow64();
+
+    loadConfigString(CFG_HELP_URL, helpUrl, URL_CAPACITY);
+    loadConfigString(CFG_ERROR_TITLE, errorTitle, NAME_CAPACITY);
+    if (configFaulted()) return PREPARE_FAILED;
+    if (!loadConfigString(MSG_STARTUP_ERROR, messageText, MESSAGE_CAPACITY)) return PREPARE_FAILED;
+
+    if (!claimSingleInstance()) return PREPARE_ANOTHER_INSTANCE;
+    if (configFaulted()) return PREPARE_FAILED;
+
+    GetCurrentDirectoryW(PATH_CAPACITY, oldCwd);
+    if (!enterWorkingDirectory() || configFaulted()) return PREPARE_FAILED;
+
+    if (!locateRuntime(exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;
+    if (!prepareRuntimeEnvironment(argumentText, exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;
+
+    unsigned long long freeBytes = sampleFreeMemory();
+    sizeInitialHeap(freeBytes);
+    if (configFaulted()) return PREPARE_FAILED;
+    if (!sizeMaxHeap(freeBytes) || configFaulted()) return PREPARE_FAILED;
+
+    if (!assembleLauncherArgs(argumentText, exePath, exeDirLen, jarInExe) || configFaulted()) return PREPARE_FAILED;
+    if (!childCommandLineFits()) return PREPARE_FAILED;
+    return PREPARE_READY;
+}
