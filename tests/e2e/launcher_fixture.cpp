@@ -1,0 +1,48 @@
+#include "launcher_fixture.h"
+
+using namespace e2e;
+
+const Records& shippedRecords() {
+    static const Records records = readRecords(shippedLauncherPath());
+    return records;
+}
+
+void LauncherTest::SetUp() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring name = widen(std::string(info->test_suite_name()) + "." + info->name());
+    for (wchar_t& c : name) {
+        if (c == L'/') c = L'_';
+    }
+    testDir = joinPath(joinPath(tempDirectory(), L"qdt"), name);
+    removeTree(testDir);
+    appDir = joinPath(testDir, L"app");
+    ASSERT_TRUE(makeDirectories(appDir));
+    records = shippedRecords();
+    ASSERT_FALSE(records.empty()) << "no records in the shipped launcher";
+    environment[L"QDTEST_CHILD_RECORD"] = childRecordPath();
+    environment[L"QDTEST_CHILD_ACTIONS"] = childActionsPath();
+}
+
+void LauncherTest::installRuntime(const std::wstring& relative) {
+    std::wstring bin = joinPath(joinPath(appDir, relative), L"bin");
+    ASSERT_TRUE(makeDirectories(bin));
+    ASSERT_TRUE(CopyFileW(fakeRuntimePath().c_str(), joinPath(bin, L"javaw.exe").c_str(), FALSE));
+}
+
+void LauncherTest::childActions(const std::string& actions) {
+    ASSERT_TRUE(writeFileBytes(childActionsPath(), actions));
+}
+
+void LauncherTest::prepareLauncher() {
+    if (launcherPrepared) return;
+    ASSERT_TRUE(CopyFileW(bareLauncherPath().c_str(), exePath().c_str(), FALSE));
+    ASSERT_TRUE(stampRecords(exePath(), records));
+    launcherPrepared = true;
+}
+
+RunResult LauncherTest::launch(const std::wstring& arguments, const Answer& answer, DWORD timeoutMs) {
+    prepareLauncher();
+    RunResult result = runProgram(exePath(), arguments, testDir, environment, answer, timeoutMs);
+    EXPECT_TRUE(result.finished) << "the launcher did not end within " << timeoutMs << " ms";
+    return result;
+}

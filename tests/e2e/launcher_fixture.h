@@ -1,0 +1,48 @@
+// Shared set-up of the end-to-end tests: one application folder per test with
+// a configured copy of the launcher and a stand-in runtime.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "e2e_harness.h"
+
+class LauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+
+    // The folder layout: testDir\app\tool.exe, testDir\app\jvm\bin\javaw.exe.
+    std::wstring testDir;
+    std::wstring appDir;
+    std::wstring exeName = L"tool.exe";
+    std::wstring exePath() const { return e2e::joinPath(appDir, exeName); }
+
+    // Records stamped into the launcher before the run; the shipped set to start with.
+    e2e::Records records;
+
+    // Puts the stand-in runtime at appDir\<relative>\bin\javaw.exe.
+    void installRuntime(const std::wstring& relative = L"jvm");
+    // What the stand-in runtime does when started (see fake_javaw.cpp).
+    void childActions(const std::string& actions);
+
+    // Creates the launcher copy with `records` (once per test) and runs it.
+    e2e::RunResult launch(const std::wstring& arguments = L"", const e2e::Answer& answer = e2e::pressOk,
+                          DWORD timeoutMs = 20000);
+    // Copies the record-free launcher and stamps `records` into it.
+    void prepareLauncher();
+
+    e2e::ChildRecord child() const { return e2e::readChildRecord(childRecordPath()); }
+    bool childRan() const { return e2e::fileExists(childRecordPath()); }
+    std::wstring childRecordPath() const { return e2e::joinPath(testDir, L"child-record.txt"); }
+    std::wstring childActionsPath() const { return e2e::joinPath(testDir, L"child-actions.txt"); }
+    std::wstring logPath() const { return e2e::joinPath(appDir, L"qd-launch.log"); }
+    std::string logBytes() const { return e2e::readFileBytes(logPath()); }
+
+    // Environment given to the launcher besides the test's own.
+    std::map<std::wstring, std::wstring> environment;
+
+private:
+    bool launcherPrepared = false;
+};
+
+// The shipped configuration, read from the built qdlauncher.exe.
+const e2e::Records& shippedRecords();

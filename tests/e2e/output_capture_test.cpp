@@ -1,0 +1,132 @@
+// What the child writes to its outputs, as the launcher keeps and reports it.
+#include "launcher_fixture.h"
+
+#include <algorithm>
+#include <set>
+
+using namespace e2e;
+
+namespace {
+
+const std::wstring SUPPORT_NOTICE =
+    L"\nContains additional information about the process execution."
+    L"\nMake sure your computer meets the minimum requirements"
+    L"\nhttps://qdlauncher.example.com/requirements"
+    L"\nContact support@qdlauncher.example.com for further information.";
+const std::wstring STARTUP_ERROR = L"An error occurred while starting the application.";
+
+class CaptureTest : public LauncherTest {
+protected:
+    void SetUp() override {
+        LauncherTest::SetUp();
+        installRuntime();
+        before = captureFiles();
+    }
+    std::set<std::wstring> captureFiles() const {
+        std::set<std::wstring> files;
+        for (const wchar_t* pattern : {L"QD_*.tmp", L"QO_*.tmp"}) {
+            for (const std::wstring& name : listFiles(tempDirectory() + pattern)) files.insert(tempDirectory() + name);
+        }
+        return files;
+    }
+    std::vector<std::wstring> newCaptureFiles() const {
+        std::vector<std::wstring> added;
+        for (const std::wstring& f : captureFiles()) {
+            if (!before.count(f)) added.push_back(f);
+        }
+        return added;
+    }
+    std::set<std::wstring> before;
+};
+
+TEST_F(CaptureTest, ChildWritingToErrorOutputAndEndingAtOnceIsReported) {
+    childActions("stderr Exception in thread \"main\" java.lang.NoClassDefFoundError\nexit 3\n");
+    RunResult run = launch();
+
+    EXPECT_EQ(3u, run.exitCode) << "the child's exit code is returned after the report";
+    std::vector<std::wstring> files = newCaptureFiles();
+    ASSERT_EQ(1u, files.size());
+    std::wstring path = files[0];
+    EXPECT_EQ(0u, path.rfind(tempDirectory() + L"QD_", 0));
+    EXPECT_EQ("Exception in thread \"main\" java.lang.NoClassDefFoundError\n", readFileBytes(path));
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(STARTUP_ERROR + L"\n" + path + SUPPORT_NOTICE, run.dialogs[0].text);
+    EXPECT_EQ(L"QDLauncher", run.dialogs[0].title);
+}
+
+TEST_F(CaptureTest, QuietChildLeavesNoFileAndNoReport) {
+    childActions("exit 0\n");
+    RunResult run = launch();
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_TRUE(newCaptureFiles().empty());
+}
+
+TEST_F(CaptureTest, StandardOutputIsCapturedOnRequestAndNamedFirst) {
+    childActions("stdout hello out\nstderr hello err\nexit 0\n");
+    RunResult run = launch(L"--qd-stdout");
+
+    std::vector<std::wstring> files = newCaptureFiles();
+    ASSERT_EQ(2u, files.size());
+    std::wstring err = files[0].find(L"\\QD_") != std::wstring::npos ? files[0] : files[1];
+    std::wstring out = files[0].find(L"\\QO_") != std::wstring::npos ? files[0] : files[1];
+    EXPECT_EQ("hello err\n", readFileBytes(err));
+    EXPECT_EQ("hello out\n", readFileBytes(out));
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(STARTUP_ERROR + L"\n" + out + L"\nAnd file\n" + err + SUPPORT_NOTICE, run.dialogs[0].text);
+    ChildRecord received = child();
+    EXPECT_EQ(L"pipe", received.value(L"stdout"));
+}
+
+TEST_F(CaptureTest, StandardOutputSwitchInsideAnotherWordStillCounts) {
+    childActions("stdout only out\nexit 0\n");
+    RunResult run = launch(L"x--qd-stdoutx");
+    std::vector<std::wstring> files = newCaptureFiles();
+    ASSERT_EQ(1u, files.size()) << "the empty error-output file is deleted";
+    EXPECT_NE(std::wstring::npos, files[0].find(L"\\QO_"));
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(STARTUP_ERROR + L"\n" + files[0] + SUPPORT_NOTICE, run.dialogs[0].text);
+}
+
+TEST_F(CaptureTest, EmptyStandardOutputFileStays) {
+    childActions("exit 0\n");
+    RunResult run = launch(L"--qd-stdout");
+    EXPECT_TRUE(run.dialogs.empty());
+    std::vector<std::wstring> files = newCaptureFiles();
+    ASSERT_EQ(1u, files.size());
+    EXPECT_NE(std::wstring::npos, files[0].find(L"\\QO_"));
+    EXPECT_EQ("", readFileBytes(files[0]));
+}
+
+TEST_F(CaptureTest, QuickFailureReportClosesTheLogAfterTheFirstExitLine) {
+    childActions("stderr boom\nexit 5\n");
+    launch(L"--qd-debug");
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find("Exit code:\t5\r\n"));
+    size_t first = log.find("Exit code:");
+    EXPECT_EQ(std::string::npos, log.find("Exit code:", first + 1)) << "the report closed the log";
+}
+
+TEST_F(CaptureTest, LargeOutputIsCopiedByteForByte) {
+    childActions("stderr-bytes 3000000\nexit 0\n");
+    RunResult run = launch();
+    std::vector<std::wstring> files = newCaptureFiles();
+    ASSERT_EQ(1u, files.size());
+    std::string bytes = readFileBytes(files[0]);
+    EXPECT_EQ(3000000u, bytes.size());
+    EXPECT_EQ(std::string::npos, bytes.find_first_not_of('x'));
+    EXPECT_EQ(1u, run.dialogs.size());
+}
+
+TEST_F(CaptureTest, ChildNeverBlocksWhenTheCaptureFileCannotBeMade) {
+    // No usable temporary directory: the capture thread cannot set up its
+    // file, yet it keeps draining the pipe so the child's writes complete.
+    environment[L"TMP"] = testDir + L"\\no-such-dir";
+    environment[L"TEMP"] = testDir + L"\\no-such-dir";
+    childActions("stderr-bytes 2000000\nexit 4\n");
+    RunResult run = launch(L"", pressOk, 30000);
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(4u, run.exitCode);
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+// End-to-end test rig: stamps configuration records into a copy of the
+// record-free launcher, lays out an application folder with a stand-in
+// runtime, runs the launcher, reads and answers its message boxes, and reads
+// what the stand-in child recorded and what the launcher logged.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Record id -> text (stored as UTF-16LE plus one zero unit).
+using Records = std::map<WORD, std::wstring>;
+
+// Artifacts next to the test program.
+std::wstring testProgramDir();
+std::wstring bareLauncherPath();
+std::wstring shippedLauncherPath();
+std::wstring fakeRuntimePath();
+
+// The RT_RCDATA records (language 0x0400) of an executable.
+Records readRecords(const std::wstring& exe);
+// Adds or replaces records; raw bytes for records stored in unusual forms.
+bool stampRecords(const std::wstring& exe, const Records& records);
+bool stampRawRecord(const std::wstring& exe, WORD id, const std::string& bytes);
+
+// Files and folders.
+bool makeDirectories(const std::wstring& path);
+void removeTree(const std::wstring& path);
+bool writeFileBytes(const std::wstring& path, const std::string& bytes);
+std::string readFileBytes(const std::wstring& path);
+bool fileExists(const std::wstring& path);
+std::vector<std::wstring> listFiles(const std::wstring& pattern); // bare names
+std::wstring tempDirectory();                                      // with a trailing backslash
+std::wstring joinPath(const std::wstring& a, const std::wstring& b);
+
+// Text conversions for assertions.
+std::string narrow(const std::wstring& text);  // UTF-8
+std::wstring widen(const std::string& text);   // from UTF-8
+std::string latin1(const std::wstring& text);  // one byte per unit, '?' above 0xFF
+
+// A message box seen while a program ran.
+struct Dialog {
+    std::wstring title;
+    std::wstring text;
+};
+
+enum class Press { Ok, Yes, No };
+using Answer = std::function<Press(const Dialog&)>;
+Press pressOk(const Dialog&);
+
+struct RunResult {
+    bool finished = false;  // false: the deadline passed and the process was killed
+    DWORD exitCode = 0;
+    DWORD pid = 0;
+    ULONGLONG elapsedMs = 0;
+    std::vector<Dialog> dialogs;
+};
+
+// Runs a program to its end (or the deadline), answering every message box it
+// shows. `environment` entries are added to (or replace) the test's own.
+RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingDir,
+                     const std::map<std::wstring, std::wstring>& environment, const Answer& answer,
+                     DWORD timeoutMs);
+
+// Waits until `condition` holds or the deadline passes; returns the condition.
+bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// What the stand-in runtime recorded: "key" -> value, environment as "env:NAME".
+struct ChildRecord {
+    bool present = false;
+    std::map<std::wstring, std::wstring> values;
+    std::wstring value(const std::wstring& key) const;
+    std::wstring env(const std::wstring& name) const; // case-insensitive name
+    bool hasEnv(const std::wstring& name) const;
+};
+ChildRecord readChildRecord(const std::wstring& path);
+
+} // namespace e2e

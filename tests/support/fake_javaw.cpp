@@ -1,0 +1,199 @@
+// Stand-in for a Java runtime's javaw.exe in end-to-end tests.
+//
+// It records what it received into the file named by QDTEST_CHILD_RECORD
+// (UTF-16LE lines "key=value": exe, commandline, cwd, the standard handles'
+// types, and every environment entry as "env:NAME=VALUE"), then performs the
+// actions listed, one per line, in the UTF-8 file named by QDTEST_CHILD_ACTIONS:
+//
+//   stderr <text>          write <text> and a line feed to the error output
+//   stdout <text>          the same on the standard output
+//   stderr-bytes <n>       write n bytes to the error output in 64 KiB writes
+//   close-stderr           close the error output handle
+//   sleep <ms>             sleep
+//   window <title>         show a visible top-level window with that title
+//   hidden-window <title>  create a window that is never shown
+//   touch <path>           create an empty file (a signal to the test)
+//   wait-file <path>       wait (at most 60 s) until the file exists
+//   spawn <command line>   start a process that inherits this one's handles
+//   exit <code>            end with that exit code (default: 0 at the end)
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring environmentValue(const wchar_t* name) {
+    wchar_t buffer[32768];
+    DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+    if (n == 0 || n >= 32768) return L"";
+    return std::wstring(buffer, n);
+}
+
+const wchar_t* handleType(HANDLE h) {
+    if (h == nullptr || h == INVALID_HANDLE_VALUE) return L"none";
+    switch (GetFileType(h)) {
+        case FILE_TYPE_PIPE: return L"pipe";
+        case FILE_TYPE_DISK: return L"disk";
+        case FILE_TYPE_CHAR: return L"char";
+        default: return L"unknown";
+    }
+}
+
+void writeRecord(const std::wstring& path) {
+    std::wstring text;
+    wchar_t buffer[32768];
+    GetModuleFileNameW(nullptr, buffer, 32768);
+    text += L"exe=" + std::wstring(buffer) + L"\n";
+    text += L"commandline=" + std::wstring(GetCommandLineW()) + L"\n";
+    GetCurrentDirectoryW(32768, buffer);
+    text += L"cwd=" + std::wstring(buffer) + L"\n";
+    text += L"stdin=" + std::wstring(handleType(GetStdHandle(STD_INPUT_HANDLE))) + L"\n";
+    text += L"stdout=" + std::wstring(handleType(GetStdHandle(STD_OUTPUT_HANDLE))) + L"\n";
+    text += L"stderr=" + std::wstring(handleType(GetStdHandle(STD_ERROR_HANDLE))) + L"\n";
+    text += L"pid=" + std::to_wstring(GetCurrentProcessId()) + L"\n";
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry != 0; entry += wcslen(entry) + 1) {
+        text += L"env:" + std::wstring(entry) + L"\n";
+    }
+    FreeEnvironmentStringsW(block);
+
+    // Written whole, then renamed, so a test never reads half a record.
+    std::wstring temporary = path + L".part";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+    MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+std::wstring widen(const std::string& s) {
+    if (s.empty()) return L"";
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+    return w;
+}
+
+std::vector<std::string> readActionLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lines;
+    std::string data;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) data.append(chunk, got);
+    CloseHandle(file);
+    size_t start = 0;
+    while (start < data.size()) {
+        size_t end = data.find('\n', start);
+        if (end == std::string::npos) end = data.size();
+        std::string line = data.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+void writeAll(HANDLE h, const std::string& bytes) {
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    return DefWindowProcW(window, message, w, l);
+}
+
+HWND makeWindow(const std::wstring& title, bool visible) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = windowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QdTestChildWindow";
+        RegisterClassW(&wc);
+        registered = true;
+    }
+    HWND window = CreateWindowExW(0, L"QdTestChildWindow", title.c_str(), WS_OVERLAPPEDWINDOW, 100, 100, 300, 200,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (visible) {
+        ShowWindow(window, SW_SHOW);
+        UpdateWindow(window);
+    }
+    return window;
+}
+
+// Sleeps while keeping the windows of this thread responsive.
+void pumpFor(DWORD milliseconds) {
+    ULONGLONG end = GetTickCount64() + milliseconds;
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        if (now >= end) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    std::wstring recordPath = environmentValue(L"QDTEST_CHILD_RECORD");
+    if (!recordPath.empty()) writeRecord(recordPath);
+
+    int exitCode = 0;
+    for (const std::string& line : readActionLines(environmentValue(L"QDTEST_CHILD_ACTIONS"))) {
+        size_t space = line.find(' ');
+        std::string verb = line.substr(0, space);
+        std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
+        if (verb == "stderr") {
+            writeAll(GetStdHandle(STD_ERROR_HANDLE), argument + "\n");
+        } else if (verb == "stdout") {
+            writeAll(GetStdHandle(STD_OUTPUT_HANDLE), argument + "\n");
+        } else if (verb == "stderr-bytes") {
+            unsigned long long remaining = std::stoull(argument);
+            std::string chunk(65536, 'x');
+            while (remaining > 0) {
+                size_t n = remaining < chunk.size() ? static_cast<size_t>(remaining) : chunk.size();
+                DWORD written = 0;
+                if (!WriteFile(GetStdHandle(STD_ERROR_HANDLE), chunk.data(), static_cast<DWORD>(n), &written, nullptr))
+                    break;
+                remaining -= n;
+            }
+        } else if (verb == "close-stderr") {
+            CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
+            SetStdHandle(STD_ERROR_HANDLE, nullptr);
+        } else if (verb == "sleep") {
+            pumpFor(static_cast<DWORD>(std::stoul(argument)));
+        } else if (verb == "window") {
+            makeWindow(widen(argument), true);
+            pumpFor(50);
+        } else if (verb == "hidden-window") {
+            makeWindow(widen(argument), false);
+        } else if (verb == "touch") {
+            HANDLE f = CreateFileW(widen(argument).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        } else if (verb == "wait-file") {
+            std::wstring path = widen(argument);
+            ULONGLONG deadline = GetTickCount64() + 60000;
+            while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) {
+                pumpFor(20);
+            }
+        } else if (verb == "spawn") {
+            std::wstring commandLine = widen(argument);
+            STARTUPINFOW si = {};
+            si.cb = sizeof(si);
+            PROCESS_INFORMATION pi = {};
+            if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+                CloseHandle(pi.hThread);
+                CloseHandle(pi.hProcess);
+            }
+        } else if (verb == "exit") {
+            exitCode = static_cast<int>(std::stoul(argument, nullptr, 0));
+            break;
+        }
+    }
+    return exitCode;
+}

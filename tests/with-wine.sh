@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Runs a command with a private Wine environment: a fresh WINEPREFIX under the
+# build folder, an Xvfb display of its own, and one persistent wineserver.
+# Only what this script started is stopped at the end.
+#
+#   tests/with-wine.sh <build-dir> <command> [args...]
+set -euo pipefail
+
+build_dir=$(realpath "$1")
+shift
+
+export WINEPREFIX="$build_dir/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko install dialogs
+
+xvfb_pid=""
+cleanup() {
+    WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+# A display number nobody uses: no socket and no lock file.
+display=""
+for n in $(seq 90 190); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "error: no free X display number" >&2; exit 1; }
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { echo "error: Xvfb did not start" >&2; exit 1; }
+    sleep 0.1
+done
+
+# Never reuse state from an earlier run.
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wineserver -p
+# Real timings without a window manager; crashing programs end with their
+# exception code instead of waiting on a dialog.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+
+set +e
+"$@"
+status=$?
+set -e
+exit $status
