@@ -20,20 +20,19 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display number nobody uses: no socket and no lock file.
-display=""
-for n in $(seq 90 190); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "error: no free X display number" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# A display of our own: Xvfb picks a free number itself and reports it.
+mkdir -p "$build_dir"
+display_file="$build_dir/xvfb-display"
+rm -f "$display_file"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
-export DISPLAY=":$display"
 for _ in $(seq 1 100); do
-    [ -e "/tmp/.X11-unix/X$display" ] && break
+    [ -s "$display_file" ] && break
     kill -0 "$xvfb_pid" 2>/dev/null || { echo "error: Xvfb did not start" >&2; exit 1; }
     sleep 0.1
 done
+[ -s "$display_file" ] || { echo "error: Xvfb reported no display" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$display_file")"
 
 # Never reuse state from an earlier run.
 rm -rf "$WINEPREFIX"

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the tools, builds both trees and runs every test:
+#   - host tree (Linux): qdstamp and its tests under AddressSanitizer/UBSan;
+#   - Windows tree (MinGW-w64): the launcher's unit and end-to-end tests under
+#     Wine, with a fresh Wine prefix and an Xvfb display of their own.
+# Ends with the test runner's summary; the exit code is non-zero when any
+# test failed.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh || exit 1
+
+cmake --preset windows && cmake --build --preset windows || exit 1
+cmake --preset host && cmake --build --preset host || exit 1
+
+ctest --preset host --parallel 2
+host_status=$?
+
+tests/with-wine.sh build/windows ctest --preset windows
+windows_status=$?
+
+[ $host_status -eq 0 ] && [ $windows_status -eq 0 ]

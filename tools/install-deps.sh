@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building and testing qdlauncher needs on Debian: the MinGW-w64
+# cross compiler, CMake, GoogleTest's sources, Wine, Xvfb, ImageMagick (the
+# splash screenshot) and osslsigncode (signing a stamped launcher).
+set -euo pipefail
+
+packages=(
+    cmake make g++
+    g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+    googletest
+    wine wine64 xvfb
+    imagemagick osslsigncode openssl
+)
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
+
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update
+"${as_root[@]}" apt-get install -y --no-install-recommends "${packages[@]}"
