@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# The main job: installs the tools, builds the launcher and runs it under Wine
-# on a demo application folder with the shipped configuration, then shows what
-# the (stand-in) Java runtime received and what the launcher logged.
+# The main job: installs the tools, builds the launcher and qdstamp, stamps the
+# demo application's configuration (the shipped one, res/demo/DemoApp.qdcfg)
+# into the record-free launcher, runs it under Wine on a demo application
+# folder, then shows what the (stand-in) Java runtime received and what the
+# launcher logged.
 #
-#   DemoApp/DemoApp.exe            the launcher, shipped configuration
+#   DemoApp/DemoApp.exe            the launcher, stamped by qdstamp
 #   DemoApp/jvm/bin/javaw.exe      a stand-in runtime that records its start
 #   DemoApp/lib/*.jar              the application's classpath
 set -euo pipefail
@@ -11,13 +13,18 @@ cd "$(dirname "$0")/.."
 
 if [ "${1:-}" != "--no-install" ]; then tools/install-deps.sh; fi
 cmake --preset windows
-cmake --build --preset windows --target qdlauncher fake_javaw
+cmake --build --preset windows --target qdlauncher-bare fake_javaw
+cmake --preset host
+cmake --build --preset host --target qdstamp
+qdstamp=build/host/tools/qdstamp/qdstamp
 
 demo=build/demo
 app=$demo/DemoApp
 rm -rf "$app"
 mkdir -p "$app/jvm/bin" "$app/lib"
-cp build/windows/qdlauncher.exe "$app/DemoApp.exe"
+"$qdstamp" build --launcher build/windows/qdlauncher-bare.exe --config res/demo/DemoApp.qdcfg --out "$app/DemoApp.exe"
+echo "== the configuration stamped into $app/DemoApp.exe"
+"$qdstamp" show "$app/DemoApp.exe" | grep -v '^#' | grep -v '^$'
 cp build/windows/fake_javaw.exe "$app/jvm/bin/javaw.exe"
 : > "$app/lib/common-ui.jar"
 : > "$app/lib/demo-app.jar"

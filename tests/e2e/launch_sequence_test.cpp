@@ -235,3 +235,24 @@ TEST_F(LauncherTest, CommandLineBeyondTheSystemLimitIsRefusedNotCut) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LauncherTest, ExecutablePathBeyond259CharactersIsRefusedClearly) {
+    appDir += L"\\" + std::wstring(120, L'a') + L"\\" + std::wstring(120, L'b');
+    ASSERT_TRUE(makeDirectories(appDir));
+    ASSERT_GT(exePath().size(), 259u);
+    installRuntime();
+    prepareLauncher();
+    RunResult run = runProgram(exePath(), L"", testDir, environment, pressOk, 20000);
+    if (!run.started) GTEST_SKIP() << "this system cannot start a program from a path that long";
+
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_FALSE(childRan());
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(L"The path of this program is longer than 259 characters. Install the application in a folder "
+              L"with a shorter path.",
+              run.dialogs[0].text);
+}
+
+} // namespace

@@ -245,6 +245,7 @@ RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, con
                         &block[0], workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &process)) {
         return result;
     }
+    result.started = true;
     result.pid = process.dwProcessId;
     std::set<HWND> answered;
     for (;;) {

@@ -54,6 +54,7 @@ using Answer = std::function<Press(const Dialog&)>;
 Press pressOk(const Dialog&);
 
 struct RunResult {
+    bool started = false;   // false: the system could not start the program at all
     bool finished = false;  // false: the deadline passed and the process was killed
     DWORD exitCode = 0;
     DWORD pid = 0;
