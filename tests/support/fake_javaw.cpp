@@ -15,6 +15,8 @@
 //   touch <path>           create an empty file (a signal to the test)
 //   wait-file <path>       wait (at most 60 s) until the file exists
 //   spawn <command line>   start a process that inherits this one's handles
+//   spawn-self <ms>        start a copy of this program that inherits this one's
+//                          handles (its output pipes too) and only sleeps <ms>
 //   exit <code>            end with that exit code (default: 0 at the end)
 #include <windows.h>
 
@@ -139,7 +141,14 @@ void pumpFor(DWORD milliseconds) {
 
 } // namespace
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
+    // A grandchild started by "spawn-self": it only holds the inherited handles for a while.
+    const wchar_t* sleepSwitch = wcsstr(arguments, L"--sleep-only ");
+    if (sleepSwitch != nullptr) {
+        Sleep(static_cast<DWORD>(_wtoi(sleepSwitch + 13)));
+        return 0;
+    }
+
     std::wstring recordPath = environmentValue(L"QDTEST_CHILD_RECORD");
     if (!recordPath.empty()) writeRecord(recordPath);
 
@@ -183,6 +192,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             }
         } else if (verb == "spawn") {
             std::wstring commandLine = widen(argument);
+            STARTUPINFOW si = {};
+            si.cb = sizeof(si);
+            PROCESS_INFORMATION pi = {};
+            if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+                CloseHandle(pi.hThread);
+                CloseHandle(pi.hProcess);
+            }
+        } else if (verb == "spawn-self") {
+            wchar_t self[MAX_PATH] = {};
+            GetModuleFileNameW(nullptr, self, MAX_PATH);
+            std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --sleep-only " + widen(argument);
             STARTUPINFOW si = {};
             si.cb = sizeof(si);
             PROCESS_INFORMATION pi = {};
