@@ -403,39 +403,30 @@ TEST_F(SplashWindowTest, EachTickCountsDownAndWatchesOnlyWhenAsked) {
 }
 
 TEST_F(SplashWindowTest, OnlyAVisibleWindowOfTheChildItselfEndsTheSplash) {
-    HWND other = reinterpret_cast<HWND>(0x10), hidden = reinterpret_cast<HWND>(0x20),
-         shown = reinterpret_cast<HWND>(0x30), later = reinterpret_cast<HWND>(0x40);
+    auto window = [](ULONG_PTR handle) { return reinterpret_cast<HWND>(handle); };
     splashUp(10);
     splashUntilWindow = TRUE;
     screen.windows = {
-        {other, CHILD_PID + 1, WS_VISIBLE | WS_OVERLAPPEDWINDOW}, // a process the child started, say
-        {hidden, CHILD_PID, WS_OVERLAPPEDWINDOW},
-        {shown, CHILD_PID, WS_VISIBLE | WS_OVERLAPPEDWINDOW},
-        {later, CHILD_PID, WS_VISIBLE | WS_OVERLAPPEDWINDOW},
+        {window(0x10), CHILD_PID + 1, WS_VISIBLE | WS_OVERLAPPEDWINDOW}, // a process the child started, say
+        {window(0x20), CHILD_PID, WS_OVERLAPPEDWINDOW},                  // created, not shown yet
+        {window(0x30), 0, WS_VISIBLE},                                   // owner unknown
     };
     tick();
+    EXPECT_EQ((Calls{"EnumWindows", "visit 0x10", "visit 0x20", "visit 0x30"}), screen.calls);
+    EXPECT_TRUE(splashShown);
 
+    screen.calls.clear();
+    screen.windows.push_back({window(0x40), CHILD_PID, WS_VISIBLE | WS_OVERLAPPEDWINDOW});
+    screen.windows.push_back({window(0x50), CHILD_PID, WS_VISIBLE | WS_OVERLAPPEDWINDOW});
+    tick();
     EXPECT_EQ((Calls{
-                  "EnumWindows", "visit 0x10", "visit 0x20", "visit 0x30", "ShowWindow splash 0",
+                  "EnumWindows", "visit 0x10", "visit 0x20", "visit 0x30", "visit 0x40", "ShowWindow splash 0",
                   // Not waiting: nothing is wanted any more.
                   "KillTimer splash 1", "PostQuitMessage 0",
               }),
               screen.calls);
     EXPECT_FALSE(splashShown);
-    EXPECT_EQ(9, splashCountdown);
-}
-
-TEST_F(SplashWindowTest, WindowsOfOtherProcessesOrHiddenOnesLeaveTheSplashUp) {
-    splashUp(10);
-    splashUntilWindow = TRUE;
-    screen.windows = {
-        {reinterpret_cast<HWND>(0x10), CHILD_PID + 1, WS_VISIBLE},
-        {reinterpret_cast<HWND>(0x20), CHILD_PID, 0},
-        {reinterpret_cast<HWND>(0x30), 0, WS_VISIBLE}, // owner unknown
-    };
-    tick();
-    EXPECT_EQ((Calls{"EnumWindows", "visit 0x10", "visit 0x20", "visit 0x30"}), screen.calls);
-    EXPECT_TRUE(splashShown);
+    EXPECT_EQ(8, splashCountdown);
 }
 
 TEST_F(SplashWindowTest, WaitLoopEndsAtTheFirstTickAfterTheChildEnded) {
