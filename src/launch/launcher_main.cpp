@@ -130,7 +130,9 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
         return EXIT_REPORTED_FAILURE;
     }
 
-    splashShown = loadConfigBool(CFG_SPLASH) && containsText(argumentText, L"--qd-no-splash");
+    // "--qd-no-splash" keeps a configured splash away; "--qd-no-splash-err"
+    // is a different switch and does not.
+    splashShown = loadConfigBool(CFG_SPLASH) && !hasNoSplashSwitch(argumentText);
     waitForChild = loadConfigBool(CFG_WAIT) && !containsText(argumentText, L"--qd-dont-wait");
     bool stdoutRequested = containsText(argumentText, L"--qd-stdout");
     if (configFaulted()) {

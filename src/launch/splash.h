@@ -1,15 +1,41 @@
 // The splash screen, the watch for the child's first window and the wait loop.
+//
+// One static tool window, splashWindow, shows the picture (bitmap resource 1)
+// and owns a one-second timer. Each tick counts the splash down, looks for the
+// child's first visible window, and posts the quit message that ends the
+// launcher's message loop once the child has ended or nothing is wanted any
+// more. Everything runs on the main thread, inside that loop (or inside the
+// loop of a report's message box).
 #pragma once
 
 #include <windows.h>
+#include <stddef.h>
 
-// Creates the splash window (shown when splashShown) and its one-second timer.
-// False when the window, the picture or the timer cannot be set up.
+// Seconds the splash stays up when CFG_SPLASH_TIMEOUT is absent or invalid.
+const int SPLASH_DEFAULT_SECONDS = 60;
+// CFG_SPLASH_TIMEOUT holds at most this many units with its terminating zero.
+const size_t SPLASH_TIMEOUT_CAPACITY = 10;
+
+// Creates splashWindow; when splashShown, reads the splash records, gives the
+// window its picture, centres and shows it; then starts the one-second timer.
+// False when the window, the picture or the timer cannot be set up, with
+// messageText and the pending error code ready for the report.
 bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText);
 
 // Stops the timer so that a report shown before the message loop runs is not
-// closed by the timer's quit message.
+// closed by the timer's quit message. The pending error code is kept.
 void stopSplashTimer();
 
 void CALLBACK splashTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 BOOL CALLBACK findChildWindowProc(HWND window, LPARAM unused);
+
+// True when the argument text carries the switch "--qd-no-splash" (plain,
+// case-sensitive substring search). An occurrence that begins
+// "--qd-no-splash-err" is that other switch and does not count.
+bool hasNoSplashSwitch(const wchar_t* argumentText);
+
+// The countdown that a CFG_SPLASH_TIMEOUT text gives: its number (converted as
+// integer records are) when that lies from 1 to 900, otherwise 60. `text` need
+// not be terminated within `length` units; a text of 10 units or more does not
+// fit the record's place and counts as invalid, like any other bad value.
+int splashCountdownFor(const wchar_t* text, size_t length);

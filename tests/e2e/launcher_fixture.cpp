@@ -42,7 +42,7 @@ void LauncherTest::prepareLauncher() {
 
 RunResult LauncherTest::launch(const std::wstring& arguments, const Answer& answer, DWORD timeoutMs) {
     prepareLauncher();
-    RunResult result = runProgram(exePath(), arguments, testDir, environment, answer, timeoutMs);
+    RunResult result = runProgram(exePath(), arguments, testDir, environment, answer, timeoutMs, whileRunning);
     EXPECT_TRUE(result.started) << "the launcher could not be started";
     EXPECT_TRUE(result.finished) << "the launcher did not end within " << timeoutMs << " ms";
     return result;

@@ -40,6 +40,9 @@ protected:
     // Environment given to the launcher besides the test's own.
     std::map<std::wstring, std::wstring> environment;
 
+    // Looks at the running launcher (by process id) on every poll of launch().
+    e2e::Observer whileRunning;
+
 private:
     bool launcherPrepared = false;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include <stdint.h>
+
 namespace e2e {
 
 namespace {
@@ -130,6 +132,52 @@ bool stampRawRecord(const std::wstring& exe, WORD id, const std::string& bytes) 
     return EndUpdateResourceW(update, !ok) && ok;
 }
 
+bool stampBitmap(const std::wstring& exe, const std::string& bmpFileBytes) {
+    const size_t FILE_HEADER_SIZE = 14;
+    if (bmpFileBytes.size() <= FILE_HEADER_SIZE || bmpFileBytes.compare(0, 2, "BM") != 0) return false;
+    std::string dib = bmpFileBytes.substr(FILE_HEADER_SIZE);
+    HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
+    if (update == nullptr) return false;
+    bool ok = UpdateResourceW(update, RT_BITMAP, MAKEINTRESOURCEW(1), RECORD_LANGUAGE, &dib[0],
+                              static_cast<DWORD>(dib.size()));
+    return EndUpdateResourceW(update, !ok) && ok;
+}
+
+std::string makeBitmapFile(int width, int height) {
+    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    const uint32_t pixelBytes = rowBytes * static_cast<uint32_t>(height);
+    std::string bytes;
+    auto put16 = [&](uint16_t v) { bytes.append(reinterpret_cast<const char*>(&v), 2); };
+    auto put32 = [&](uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
+    // BITMAPFILEHEADER
+    bytes += "BM";
+    put32(14 + 40 + pixelBytes);
+    put32(0);
+    put32(14 + 40);
+    // BITMAPINFOHEADER: bottom-up, 24 bits, uncompressed
+    put32(40);
+    put32(static_cast<uint32_t>(width));
+    put32(static_cast<uint32_t>(height));
+    put16(1);
+    put16(24);
+    put32(BI_RGB);
+    put32(pixelBytes);
+    put32(2835);
+    put32(2835);
+    put32(0);
+    put32(0);
+    for (int y = 0; y < height; ++y) {
+        std::string row(rowBytes, '\0');
+        for (int x = 0; x < width; ++x) {
+            row[x * 3 + 0] = static_cast<char>(255 * x / (width > 1 ? width - 1 : 1));   // blue
+            row[x * 3 + 1] = static_cast<char>(255 * y / (height > 1 ? height - 1 : 1)); // green
+            row[x * 3 + 2] = static_cast<char>(0x80);                                    // red
+        }
+        bytes += row;
+    }
+    return bytes;
+}
+
 bool makeDirectories(const std::wstring& path) {
     if (path.empty() || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     size_t slash = path.find_last_of(L'\\');
@@ -232,7 +280,7 @@ Press pressOk(const Dialog&) { return Press::Ok; }
 
 RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingDir,
                      const std::map<std::wstring, std::wstring>& environment, const Answer& answer,
-                     DWORD timeoutMs) {
+                     DWORD timeoutMs, const Observer& whileRunning) {
     RunResult result;
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
@@ -263,11 +311,14 @@ RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, con
             WaitForSingleObject(process.hProcess, 5000);
             break;
         }
+        if (whileRunning) whileRunning(process.dwProcessId);
         DialogSearch search = {process.dwProcessId, {}};
         EnumWindows(findDialogs, reinterpret_cast<LPARAM>(&search));
         for (HWND dialog : search.found) {
             if (answered.count(dialog)) continue;
             Dialog seen;
+            seen.window = dialog;
+            seen.seenAtMs = GetTickCount64() - start;
             seen.title = windowText(dialog);
             HWND staticText = GetDlgItem(dialog, 0xFFFF);
             if (staticText != nullptr) seen.text = windowText(staticText);
@@ -283,6 +334,39 @@ RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, con
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return result;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    std::vector<WindowInfo> found;
+};
+
+BOOL CALLBACK collectWindow(HWND window, LPARAM param) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->pid) return TRUE;
+    WindowInfo info;
+    info.handle = window;
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, 256);
+    info.className = className;
+    info.visible = IsWindowVisible(window) != FALSE;
+    info.style = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE));
+    info.exStyle = static_cast<DWORD>(GetWindowLongW(window, GWL_EXSTYLE));
+    GetWindowRect(window, &info.rect);
+    search->found.push_back(info);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<WindowInfo> topLevelWindows(DWORD pid) {
+    WindowSearch search = {pid, {}};
+    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {

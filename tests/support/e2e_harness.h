@@ -27,6 +27,11 @@ Records readRecords(const std::wstring& exe);
 // Adds or replaces records; raw bytes for records stored in unusual forms.
 bool stampRecords(const std::wstring& exe, const Records& records);
 bool stampRawRecord(const std::wstring& exe, WORD id, const std::string& bytes);
+// Stores a .bmp file's picture as bitmap resource 1 (language 0x0400): the
+// file less its 14-byte file header, a packed DIB.
+bool stampBitmap(const std::wstring& exe, const std::string& bmpFileBytes);
+// The bytes of a 24-bit .bmp file of that size (a colour gradient).
+std::string makeBitmapFile(int width, int height);
 
 // Files and folders.
 bool makeDirectories(const std::wstring& path);
@@ -47,6 +52,8 @@ std::string latin1(const std::wstring& text);  // one byte per unit, '?' above 0
 struct Dialog {
     std::wstring title;
     std::wstring text;
+    HWND window = nullptr;   // the box itself, still open while it is answered
+    ULONGLONG seenAtMs = 0;  // when the box was found, counted from the program's start
 };
 
 enum class Press { Ok, Yes, No };
@@ -62,11 +69,27 @@ struct RunResult {
     std::vector<Dialog> dialogs;
 };
 
+// Called with the program's process id on every poll (about every 25 ms)
+// while it runs, before its message boxes are looked for.
+using Observer = std::function<void(DWORD pid)>;
+
 // Runs a program to its end (or the deadline), answering every message box it
 // shows. `environment` entries are added to (or replace) the test's own.
 RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingDir,
                      const std::map<std::wstring, std::wstring>& environment, const Answer& answer,
-                     DWORD timeoutMs);
+                     DWORD timeoutMs, const Observer& whileRunning = nullptr);
+
+// A top-level window as another program sees it.
+struct WindowInfo {
+    HWND handle = nullptr;
+    std::wstring className;
+    bool visible = false;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    RECT rect = {};
+};
+// Every top-level window owned by the process, visible or not.
+std::vector<WindowInfo> topLevelWindows(DWORD pid);
 
 // Waits until `condition` holds or the deadline passes; returns the condition.
 bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);

@@ -1,0 +1,313 @@
+// The splash screen and the wait loop as the user sees them: a picture in the
+// middle of the screen while the application starts, gone once the
+// application's first window shows or its countdown ends, a report when the
+// application never showed a window in time, and a launcher that stays until
+// its application ends when it is told to wait.
+#include "launcher_fixture.h"
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t* const STARTUP_ERROR = L"An error occurred while starting the application.";
+const int PICTURE_WIDTH = 201; // odd, so centring has a half pixel to drop
+const int PICTURE_HEIGHT = 121;
+
+bool isSplash(const WindowInfo& window) { return window.className == L"Static"; }
+
+// The launcher's own windows: every thread that uses windows also gets the
+// system's hidden input-method window, which is not the launcher's doing.
+std::vector<WindowInfo> launcherWindows(DWORD pid) {
+    std::vector<WindowInfo> own;
+    for (const WindowInfo& window : topLevelWindows(pid)) {
+        if (window.className != L"IME") own.push_back(window);
+    }
+    return own;
+}
+
+bool splashVisible(DWORD pid) {
+    for (const WindowInfo& window : topLevelWindows(pid)) {
+        if (isSplash(window) && window.visible) return true;
+    }
+    return false;
+}
+
+bool anyVisibleWindow(const std::vector<WindowInfo>& windows) {
+    for (const WindowInfo& window : windows) {
+        if (window.visible) return true;
+    }
+    return false;
+}
+
+// Watches a box that nobody has answered yet for a little over two timer
+// periods: a box closed by a stray quit message would vanish within one.
+bool staysOpen(HWND box) {
+    ULONGLONG end = GetTickCount64() + 2500;
+    while (GetTickCount64() < end) {
+        if (!IsWindow(box) || !IsWindowVisible(box)) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+class SplashTest : public LauncherTest {
+protected:
+    void SetUp() override {
+        LauncherTest::SetUp();
+        installRuntime();
+    }
+
+    // Stamps the records and the splash picture into the launcher.
+    void addSplashPicture() {
+        prepareLauncher();
+        ASSERT_TRUE(stampBitmap(exePath(), makeBitmapFile(PICTURE_WIDTH, PICTURE_HEIGHT)));
+    }
+
+    // Files the test and the stand-in runtime signal each other with.
+    std::wstring flag(const std::wstring& name) const { return joinPath(testDir, name); }
+    std::string flagArg(const std::wstring& name) const { return narrow(flag(name)); }
+    void raise(const std::wstring& name) const { ASSERT_TRUE(writeFileBytes(flag(name), "")); }
+    void clearFlags() const {
+        for (const wchar_t* name : {L"started", L"go", L"shown", L"release", L"ending"}) DeleteFileW(flag(name).c_str());
+    }
+
+    // The application starts, creates a window it never shows and waits to be
+    // released; its splash countdown is 2 seconds.
+    void applicationWithoutVisibleWindow() {
+        records[4] = L"true"; // CFG_SPLASH
+        records[5] = L"true"; // CFG_SPLASH_UNTIL_WINDOW
+        records[6] = L"2";    // CFG_SPLASH_TIMEOUT
+        childActions("hidden-window Not Shown Yet\ntouch " + flagArg(L"started") + "\nwait-file " +
+                     flagArg(L"release") + "\nexit 7\n");
+    }
+};
+
+TEST_F(SplashTest, SplashIsAToolWindowOfThePicturesSizeInTheMiddleOfTheScreen) {
+    records[4] = L"true"; // CFG_SPLASH
+    addSplashPicture();
+    childActions("touch " + flagArg(L"started") + "\nwait-file " + flagArg(L"release") + "\nexit 5\n");
+    std::vector<WindowInfo> windows;
+    bool looked = false;
+    whileRunning = [&](DWORD pid) {
+        if (looked || !fileExists(flag(L"started"))) return;
+        looked = true;
+        windows = launcherWindows(pid);
+        raise(L"release");
+    };
+    RunResult run = launch();
+
+    EXPECT_EQ(5u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+    ASSERT_TRUE(looked) << "the application never started";
+    ASSERT_EQ(1u, windows.size()) << "the launcher has one window";
+    const WindowInfo& splash = windows[0];
+    EXPECT_TRUE(splash.visible);
+    EXPECT_EQ(L"Static", splash.className);
+    EXPECT_EQ(static_cast<DWORD>(WS_EX_TOOLWINDOW), splash.exStyle & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | SS_BITMAP), splash.style & (WS_POPUP | WS_CHILD | SS_TYPEMASK));
+    EXPECT_EQ(PICTURE_WIDTH, splash.rect.right - splash.rect.left);
+    EXPECT_EQ(PICTURE_HEIGHT, splash.rect.bottom - splash.rect.top);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - PICTURE_WIDTH) / 2, splash.rect.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - PICTURE_HEIGHT) / 2, splash.rect.top);
+}
+
+TEST_F(SplashTest, OnlyTheNoSplashSwitchKeepsAConfiguredSplashAway) {
+    records[4] = L"true"; // CFG_SPLASH
+    addSplashPicture();
+    childActions("touch " + flagArg(L"started") + "\nwait-file " + flagArg(L"release") + "\n");
+    const struct {
+        const wchar_t* arguments;
+        bool splash;
+    } cases[] = {
+        {L"report.xml", true},
+        {L"--qd-no-splash report.xml", false},
+        {L"--qd-no-splash-err report.xml", true},
+        {L"--qd-no-splash-err \"x--qd-no-splash\"", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.arguments));
+        clearFlags();
+        bool looked = false;
+        bool splash = false;
+        whileRunning = [&](DWORD pid) {
+            if (looked || !fileExists(flag(L"started"))) return;
+            looked = true;
+            splash = splashVisible(pid);
+            raise(L"release");
+        };
+        RunResult run = launch(c.arguments);
+        EXPECT_EQ(0u, run.exitCode);
+        EXPECT_TRUE(run.dialogs.empty());
+        ASSERT_TRUE(looked);
+        EXPECT_EQ(c.splash, splash);
+    }
+}
+
+TEST_F(SplashTest, SplashGoesSoonAfterTheApplicationShowsItsFirstWindow) {
+    records[4] = L"true"; // CFG_SPLASH
+    records[5] = L"true"; // CFG_SPLASH_UNTIL_WINDOW
+    records[6] = L"60";   // CFG_SPLASH_TIMEOUT
+    addSplashPicture();
+    childActions("touch " + flagArg(L"started") + "\nwait-file " + flagArg(L"go") + "\nwindow Demo Application\ntouch " +
+                 flagArg(L"shown") + "\nwait-file " + flagArg(L"release") + "\n");
+    bool upBeforeTheWindow = false;
+    bool goneSoonAfter = false;
+    bool started = false, shown = false;
+    whileRunning = [&](DWORD pid) {
+        if (!started && fileExists(flag(L"started"))) {
+            started = true;
+            upBeforeTheWindow = splashVisible(pid);
+            raise(L"go");
+        }
+        if (started && !shown && fileExists(flag(L"shown"))) {
+            shown = true;
+            // The watch runs once a second.
+            goneSoonAfter = waitUntil([&] { return !splashVisible(pid); }, 3000);
+            raise(L"release");
+        }
+    };
+    RunResult run = launch();
+
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(upBeforeTheWindow);
+    EXPECT_TRUE(goneSoonAfter);
+}
+
+TEST_F(SplashTest, ApplicationWithoutAWindowInTimeIsReportedAndStillWaitedFor) {
+    applicationWithoutVisibleWindow();
+    records[7] = L"true"; // CFG_SPLASH_TIMEOUT_ERROR
+    addSplashPicture();
+    bool upWhileStarting = false;
+    bool started = false;
+    whileRunning = [&](DWORD pid) {
+        if (started || !fileExists(flag(L"started"))) return;
+        started = true;
+        upWhileStarting = splashVisible(pid);
+    };
+    bool upDuringReport = true;
+    RunResult run = launch(L"--qd-debug", [&](const Dialog& box) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(box.window, &pid);
+        upDuringReport = splashVisible(pid);
+        raise(L"release");
+        return Press::Ok;
+    });
+
+    EXPECT_EQ(7u, run.exitCode) << "the child's exit code, after the report";
+    EXPECT_TRUE(upWhileStarting) << "a window the application has not shown leaves the splash up";
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(STARTUP_ERROR, run.dialogs[0].text);
+    EXPECT_EQ(L"QDLauncher", run.dialogs[0].title);
+    EXPECT_FALSE(upDuringReport) << "the splash is hidden before the report";
+    // Three ticks: two count the 2 seconds down, the third ends the splash.
+    EXPECT_GE(run.dialogs[0].seenAtMs, 2500u);
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find("Launcher args:")) << log;
+    EXPECT_EQ(std::string::npos, log.find("Exit code")) << "the report closed the log\n" << log;
+}
+
+TEST_F(SplashTest, EndOfTheCountdownIsSilentUnlessItCountsAsAFailure) {
+    applicationWithoutVisibleWindow();
+    records[7] = L"true"; // CFG_SPLASH_TIMEOUT_ERROR, turned off by the switch below
+    addSplashPicture();
+    bool upWhileStarting = false;
+    bool goneSilently = false;
+    bool started = false;
+    whileRunning = [&](DWORD pid) {
+        if (started || !fileExists(flag(L"started"))) return;
+        started = true;
+        upWhileStarting = splashVisible(pid);
+        goneSilently = waitUntil([&] { return !splashVisible(pid); }, 8000);
+        raise(L"release");
+    };
+    RunResult run = launch(L"--qd-no-splash-err");
+
+    EXPECT_EQ(7u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_TRUE(upWhileStarting);
+    EXPECT_TRUE(goneSilently);
+}
+
+TEST_F(SplashTest, MissingPictureIsReportedBeforeAnyChildStarts) {
+    records[4] = L"true"; // CFG_SPLASH, but no bitmap resource 1
+    RunResult run = launch();
+
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_FALSE(childRan());
+    ASSERT_EQ(1u, run.dialogs.size());
+    std::wstring expectedStart = std::wstring(STARTUP_ERROR) + L"\n\n";
+    EXPECT_EQ(0u, run.dialogs[0].text.rfind(expectedStart, 0)) << narrow(run.dialogs[0].text);
+    EXPECT_GT(run.dialogs[0].text.size(), expectedStart.size()) << "the system's reason follows";
+
+}
+
+TEST_F(SplashTest, WaitingShowsNoWindowAndEndsSoonAfterTheApplication) {
+    records[11] = L"true"; // CFG_WAIT
+    childActions("touch " + flagArg(L"started") + "\nwait-file " + flagArg(L"release") + "\ntouch " +
+                 flagArg(L"ending") + "\nexit 4\n");
+    const struct {
+        const wchar_t* arguments;
+        size_t windows;
+    } cases[] = {
+        {L"", 1},               // the hidden window that owns the timer
+        {L"--qd-dont-wait", 0}, // no loop, no window
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.arguments));
+        clearFlags();
+        std::vector<WindowInfo> windows;
+        bool looked = false;
+        ULONGLONG childEnding = 0;
+        whileRunning = [&](DWORD pid) {
+            if (!looked && fileExists(flag(L"started"))) {
+                looked = true;
+                windows = launcherWindows(pid);
+                raise(L"release");
+            }
+            if (childEnding == 0 && fileExists(flag(L"ending"))) childEnding = GetTickCount64();
+        };
+        RunResult run = launch(c.arguments);
+        ULONGLONG ended = GetTickCount64();
+
+        EXPECT_EQ(4u, run.exitCode);
+        EXPECT_TRUE(run.dialogs.empty());
+        ASSERT_TRUE(looked);
+        EXPECT_EQ(c.windows, windows.size());
+        for (const WindowInfo& window : windows) EXPECT_TRUE(isSplash(window));
+        EXPECT_FALSE(anyVisibleWindow(windows));
+        if (childEnding == 0) childEnding = ended; // ended before the next poll
+        EXPECT_LE(ended - childEnding, 3000u) << "the loop notices the end at its next tick";
+    }
+}
+
+TEST_F(SplashTest, FailureAfterTheWaitWindowExistsLeavesTheReportUpUntilAnswered) {
+    records[11] = L"true"; // CFG_WAIT: the window and its timer exist before the child is started
+    ASSERT_TRUE(writeFileBytes(appDir + L"\\jvm\\bin\\javaw.exe", "this is not a program"));
+    bool stayedOpen = false;
+    RunResult run = launch(L"", [&](const Dialog& box) {
+        stayedOpen = staysOpen(box.window);
+        return Press::Ok;
+    });
+
+    EXPECT_EQ(1u, run.exitCode);
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_TRUE(stayedOpen) << "the box closed by itself";
+    std::wstring expectedStart = std::wstring(STARTUP_ERROR) + L"\n\n";
+    EXPECT_EQ(0u, run.dialogs[0].text.rfind(expectedStart, 0)) << narrow(run.dialogs[0].text);
+    EXPECT_GT(run.dialogs[0].text.size(), expectedStart.size()) << "the system's text for the failed start";
+}
+
+TEST_F(SplashTest, OverlongCountdownTextIsNotAConfigurationFault) {
+    records[4] = L"true";        // CFG_SPLASH
+    records[6] = L"00000000001"; // CFG_SPLASH_TIMEOUT: 11 characters, an invalid countdown
+    addSplashPicture();
+    childActions("exit 3\n");
+    RunResult run = launch();
+
+    EXPECT_EQ(3u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+}
+
+} // namespace
