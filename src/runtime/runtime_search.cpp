@@ -51,7 +51,11 @@ bool launcherPathFits() {
     return appendLauncherName(candidate);
 }
 
+// The pending error code at this point comes from unrelated checks (the
+// bundled folder's launcher, a registry lookup): it is cleared so that the
+// report shows the version requirement alone.
 int failNoSuitableRuntime() {
+    SetLastError(0);
     loadConfigString(MSG_RUNTIME_VERSION_ERROR, messageText, MESSAGE_CAPACITY);
     appendToMessage(L" ");
     appendToMessage(minVersion);
