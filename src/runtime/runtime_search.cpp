@@ -165,7 +165,9 @@ bool checkLauncher() {
     return found;
 }
 
-int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
+namespace {
+
+int locateRuntimeIn(const wchar_t* exePath, size_t exeDirLen) {
     if (!composeConfiguredRuntime(exePath, exeDirLen)) return 0;
     if (checkLauncher()) return 1;
 
@@ -181,6 +183,18 @@ int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     searchInstalledRuntimes(searchOrder);
     if (foundRuntime == FAMILY_NONE) return failNoSuitableRuntime();
     return useRegisteredRuntime();
+}
+
+} // namespace
+
+int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
+    // Probing a folder that holds no runtime is part of the search, not an
+    // error of the launch: once a runtime is found, a later report must not
+    // show the system text of such a probe.
+    DWORD pendingError = GetLastError();
+    int located = locateRuntimeIn(exePath, exeDirLen);
+    if (located) SetLastError(pendingError);
+    return located;
 }
 
 size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], RuntimeFamilyKey (&searched)[2]) {

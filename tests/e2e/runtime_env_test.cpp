@@ -117,14 +117,6 @@ TEST_F(PrivateLauncherTest, ChildRunsAsACopyNamedLikeTheExecutable) {
     EXPECT_NE(std::string::npos, log.find("\r\nLauncher:\t" + narrow(privateCopy) + "\r\n")) << log;
 }
 
-TEST_F(PrivateLauncherTest, FirstRunCreatesTheFolder) {
-    launch(L"--qd-debug");
-    EXPECT_EQ(privateCopy, child().value(L"exe"));
-    std::string log = logBytes();
-    EXPECT_NE(std::string::npos, log.find("(OK)\r\n" + copyLine(plainLauncher(), privateCopy))) << log;
-    EXPECT_EQ(std::string::npos, log.find("Unlink")) << log;
-}
-
 TEST_F(PrivateLauncherTest, DefaultProcSwitchRunsTheRuntimesOwnLauncher) {
     launch(L"--qd-debug x--qd-default-proc");
     EXPECT_EQ(plainLauncher(), child().value(L"exe"));
@@ -171,23 +163,6 @@ TEST_F(PrivateLauncherTest, SecondLaunchReusesTheRunningCopy) {
     std::string log = logBytes();
     EXPECT_NE(std::string::npos, log.find(expected)) << log;
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first.hProcess, 0)) << "the first launch is still running";
-}
-
-TEST_F(PrivateLauncherTest, RunningCopyOfAnotherSizeGivesThePlainLauncher) {
-    ASSERT_TRUE(makeDirectories(privateDir));
-    ASSERT_TRUE(writeFileBytes(privateCopy, "a different program"));
-    // Held open without sharing, as a running program is.
-    HANDLE held = CreateFileW(privateCopy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    RunResult run = launch(L"--qd-debug");
-    CloseHandle(held);
-
-    EXPECT_TRUE(run.dialogs.empty());
-    EXPECT_EQ(plainLauncher(), child().value(L"exe"));
-    std::string log = logBytes();
-    EXPECT_NE(std::string::npos, log.find(copyLine(plainLauncher(), privateCopy))) << log;
-    EXPECT_EQ(std::string::npos, log.find("Reusing")) << log;
-    EXPECT_NE(std::string::npos, log.find("\r\nLauncher:\t" + narrow(plainLauncher()) + "\r\n")) << log;
 }
 
 } // namespace

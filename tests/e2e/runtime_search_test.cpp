@@ -234,6 +234,7 @@ TEST_F(RegisteredRuntimeTest, BundledRuntimeIsUsedWhateverIsRegistered) {
 // The configured runtime folder, with no registry search needed.
 TEST_F(LauncherTest, ConfiguredRuntimeFolderIsExpandedAndMayBeAbsolute) {
     installRuntime(L"runtimes\\java");
+    installRuntime(L".");
     environment[L"QDTEST_RUNTIME_PARENT"] = appDir + L"\\runtimes";
     struct Row {
         std::wstring configured;
@@ -245,6 +246,7 @@ TEST_F(LauncherTest, ConfiguredRuntimeFolderIsExpandedAndMayBeAbsolute) {
         {L"%QDTEST_RUNTIME_PARENT%\\java", appDir + L"\\runtimes\\java",
          appDir + L"\\runtimes\\java\\bin\\javaw.exe"},
         {L"runtimes\\java\\", L"runtimes\\java\\", appDir + L"\\runtimes\\java\\bin\\javaw.exe"},
+        {L"", L"", appDir + L"\\bin\\javaw.exe"}, // empty: the executable's own folder
     };
     for (const Row& row : rows) {
         records[1] = row.configured;

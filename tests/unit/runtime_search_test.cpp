@@ -254,4 +254,65 @@ TEST_F(RegistrySearchTest, OverlongSubkeyNameIsIgnored) {
     EXPECT_EQ(longest, std::wstring(foundVersion)) << "127 characters are a candidate";
 }
 
+// locateRuntime with the test program's records: the bundled folder is
+// %QDU_RUNTIME_DIR%, the lower bound 1.8.0.
+class LocateRuntimeTest : public RegistrySearchTest {
+protected:
+    void SetUp() override {
+        RegistrySearchTest::SetUp();
+        moduleHandle = GetModuleHandleW(nullptr);
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        root = std::wstring(temp) + L"qdu-locate";
+        for (const wchar_t* dir : {L"", L"\\app", L"\\bundled", L"\\bundled\\bin", L"\\registered",
+                                   L"\\registered\\bin"}) {
+            CreateDirectoryW((root + dir).c_str(), nullptr);
+        }
+        for (const wchar_t* launcher : {L"\\bundled\\bin\\javaw.exe", L"\\registered\\bin\\javaw.exe"}) {
+            HANDLE file = CreateFileW((root + launcher).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, file);
+            CloseHandle(file);
+        }
+        std::wstring exe = root + L"\\app\\tool.exe";
+        copyText(exePath, PATH_CAPACITY, exe.c_str());
+        exeDirLen = exe.rfind(L'\\');
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"QDU_RUNTIME_DIR", nullptr);
+        for (const wchar_t* launcher : {L"\\bundled\\bin\\javaw.exe", L"\\registered\\bin\\javaw.exe"}) {
+            DeleteFileW((root + launcher).c_str());
+        }
+        for (const wchar_t* dir : {L"\\registered\\bin", L"\\registered", L"\\bundled\\bin", L"\\bundled",
+                                   L"\\app", L""}) {
+            RemoveDirectoryW((root + dir).c_str());
+        }
+        RegistrySearchTest::TearDown();
+    }
+    std::wstring root;
+};
+
+TEST_F(LocateRuntimeTest, BundledFolderComesFromTheExpandedRecord) {
+    std::wstring bundled = root + L"\\bundled";
+    SetEnvironmentVariableW(L"QDU_RUNTIME_DIR", bundled.c_str());
+    LogCapture log;
+    EXPECT_EQ(1, locateRuntime(exePath, exeDirLen));
+    EXPECT_EQ(bundled, std::wstring(runtimeHome));
+    EXPECT_STREQ(L"", minVersion) << "the bounds are read only for the registry search";
+    EXPECT_EQ("Substitute:\tQDU_RUNTIME_DIR = " + latin1(bundled) + "\r\nBundled JRE:\t" + latin1(bundled) +
+                  "\r\nCheck launcher:\t" + latin1(bundled) + "\\bin\\javaw.exe (OK)\r\n",
+              log.bytes());
+}
+
+TEST_F(LocateRuntimeTest, RegisteredRuntimeAfterAMissingBundledFolderLeavesNoErrorCodeBehind) {
+    SetEnvironmentVariableW(L"QDU_RUNTIME_DIR", (root + L"\\no-such-folder").c_str());
+    ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, std::wstring(JRE_KEY) + L"\\1.8.0_202", L"JavaHome",
+                                   root + L"\\registered"));
+    const DWORD before = 0x20001234; // an application-defined code nothing else sets
+    SetLastError(before);
+    EXPECT_EQ(1, locateRuntime(exePath, exeDirLen));
+    EXPECT_EQ(before, GetLastError()) << "the failed probe of the bundled folder is not a pending error";
+    EXPECT_EQ(root + L"\\registered", std::wstring(runtimeHome));
+    EXPECT_STREQ(L"1.8.0", minVersion);
+}
+
 } // namespace

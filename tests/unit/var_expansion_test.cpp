@@ -152,16 +152,6 @@ TEST_F(VarExpansionTest, EnvironmentNamesIgnoreCase) {
     EXPECT_EQ(L"ab", expand(L"a%QD_EMPTY_VALUE%b").text);
 }
 
-TEST_F(VarExpansionTest, PwdIsTheDirectoryAtTheMomentOfExpansion) {
-    std::wstring inner = workingDir + L"\\inner";
-    ASSERT_TRUE(CreateDirectoryW(inner.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    ASSERT_TRUE(SetCurrentDirectoryW(inner.c_str()));
-    EXPECT_EQ(currentDirectory(), expand(L"%PWD%").text);
-    EXPECT_NE(std::wstring::npos, expand(L"%PWD%").text.find(L"inner"));
-    SetCurrentDirectoryW(workingDir.c_str());
-    RemoveDirectoryW(inner.c_str());
-}
-
 TEST_F(VarExpansionTest, RegistryValueForms) {
     const std::wstring key = L"Software\\QdUnit\\Forms";
     ASSERT_TRUE(registry.setString(HKEY_CURRENT_USER, key, L"Plain", L"plain text"));
