@@ -58,6 +58,13 @@ bool composePrivateLauncherPaths(PrivateLauncherPaths& paths, const wchar_t* exe
     return fits;
 }
 
+bool hasExeExtension(const wchar_t* name) {
+    size_t n = textLength(name);
+    if (n < 4 || name[n - 4] != L'.') return false;
+    const wchar_t* ext = name + n - 3;
+    return (ext[0] | 0x20) == L'e' && (ext[1] | 0x20) == L'x' && (ext[2] | 0x20) == L'e';
+}
+
 // Removes every program file of an earlier run, with its manifest. A running
 // copy cannot be deleted; that is left for the reuse check.
 void cleanPrivateDirectory(const PrivateLauncherPaths& paths) {
@@ -66,6 +73,9 @@ void cleanPrivateDirectory(const PrivateLauncherPaths& paths) {
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        // The pattern also matches through short names ("x.exe1" is X~1.EXE):
+        // only files whose own name ends in .exe are stale copies.
+        if (!hasExeExtension(entry.cFileName)) continue;
         wchar_t stale[PATH_CAPACITY];
         // A path that does not fit is skipped: a cut one could name another file.
         if (!composePath(stale, paths.directory, entry.cFileName)) continue;

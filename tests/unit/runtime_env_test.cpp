@@ -220,6 +220,8 @@ TEST_F(PrivateLauncherTest, LaterRunCleansStaleCopiesAndCopiesTheManifest) {
     ASSERT_TRUE(writeFile(privateDir + L"\\tool.exe", "previous copy"));
     ASSERT_TRUE(writeFile(privateDir + L"\\orphan.manifest", "kept"));
     ASSERT_TRUE(writeFile(privateDir + L"\\notes.txt", "kept"));
+    ASSERT_TRUE(writeFile(privateDir + L"\\backup.exe1", "kept"));
+    ASSERT_TRUE(CreateDirectoryW((privateDir + L"\\folder.exe").c_str(), nullptr));
     ASSERT_TRUE(writeFile(std::wstring(exePath) + L".manifest", "<assembly/>"));
 
     std::string log = prepare(true);
@@ -237,6 +239,8 @@ TEST_F(PrivateLauncherTest, LaterRunCleansStaleCopiesAndCopiesTheManifest) {
     EXPECT_FALSE(exists(dir + L"old-name.exe.manifest"));
     EXPECT_TRUE(exists(dir + L"orphan.manifest")) << "manifests without a program stay";
     EXPECT_TRUE(exists(dir + L"notes.txt"));
+    EXPECT_TRUE(exists(dir + L"backup.exe1"));
+    EXPECT_TRUE(exists(dir + L"folder.exe")) << "only files are removed";
     EXPECT_EQ("<assembly/>", readFile(copy + L".manifest"));
     EXPECT_EQ("launcher program bytes", readFile(copy));
     EXPECT_EQ(copy, std::wstring(launcherPath));
