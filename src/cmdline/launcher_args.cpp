@@ -39,12 +39,13 @@ int refuseTooLong(const wchar_t* what) {
     return refuse(reasonText);
 }
 
-int refuseWildcardPath(const wchar_t* item, const wchar_t* directory, size_t directoryLength, const wchar_t* name) {
+// The item's folder part and a found name together exceed what a path may hold.
+int refuseWildcardPath(const wchar_t* item, size_t directoryLength, const wchar_t* name) {
     TextBuffer reason = emptyTextBuffer(reasonText, MESSAGE_CAPACITY);
     appendText(reason, L"The classpath item ");
     appendText(reason, item);
     appendText(reason, L" leads to a path longer than 259 characters: ");
-    appendTextN(reason, directory, directoryLength);
+    appendTextN(reason, item, directoryLength);
     appendText(reason, name);
     return refuse(reasonText);
 }
@@ -77,7 +78,7 @@ size_t directoryPartLength(const wchar_t* item, size_t length) {
 int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLength) {
     size_t directoryLength = directoryPartLength(item, itemLength);
     TextBuffer path = emptyTextBuffer(wildcardPath, PATH_CAPACITY);
-    if (!appendTextN(path, item, directoryLength)) return refuseWildcardPath(item, item, directoryLength, L"");
+    if (!appendTextN(path, item, directoryLength)) return refuseWildcardPath(item, directoryLength, L"");
 
     // A pattern that matches nothing is no error: keep the pending code as it was.
     DWORD pendingError = GetLastError();
@@ -91,7 +92,7 @@ int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLeng
     do {
         truncateText(path, directoryLength);
         if (!appendText(path, entry.cFileName)) {
-            result = refuseWildcardPath(item, item, directoryLength, entry.cFileName);
+            result = refuseWildcardPath(item, directoryLength, entry.cFileName);
             break;
         }
         appendTextN(args, wildcardPath, path.length);

@@ -7,7 +7,7 @@
 #include "cmdline/heap_sizing.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
-#include "scratch_files.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -68,12 +68,11 @@ protected:
 
     std::wstring argsText() const { return launcherArgs; }
 
-    scratch::ScratchDir dir;
     TextBuffer args;
 };
 
 TEST_F(HeapSizingTest, SixGibFreeGivesTheCeilingWithoutAQuestion) {
-    scratch::LogCapture log(dir);
+    LogCapture log;
     EXPECT_EQ(1, size(6 * GIB, 0, 0));
     EXPECT_EQ(L"-Xmx4096m ", argsText());
     EXPECT_EQ(0, question.calls);
@@ -87,7 +86,7 @@ TEST_F(HeapSizingTest, ThreeGibFreeGivesNinetyPercentTruncated) {
 }
 
 TEST_F(HeapSizingTest, TwoGibFreeAsksAndYesGoesOn) {
-    scratch::LogCapture log(dir);
+    LogCapture log;
     question.answer = IDYES;
     EXPECT_EQ(1, size(2 * GIB, 0, 0));
     EXPECT_EQ(1, question.calls);
@@ -101,7 +100,7 @@ TEST_F(HeapSizingTest, TwoGibFreeAsksAndYesGoesOn) {
 TEST_F(HeapSizingTest, TwoGibFreeAsksAndAnythingButYesStops) {
     for (int answer : {IDNO, IDCANCEL, 0}) { // 0: the box could not be shown
         SetUp();
-        scratch::LogCapture log(dir);
+        LogCapture log;
         copyText(errorTitle, NAME_CAPACITY, L"Demo");
         question.answer = answer;
         EXPECT_EQ(0, size(2 * GIB, 0, 0)) << answer;
@@ -123,7 +122,7 @@ TEST_F(HeapSizingTest, BelowTheMinimumFailsWithTheTextOfTheLocale) {
     };
     for (const Case& c : cases) {
         SetUp();
-        scratch::LogCapture log(dir);
+        LogCapture log;
         EXPECT_EQ(0, size(500 * MIB, 0, 0, Shipped(), c.locale)); // usable 450
         EXPECT_STREQ(c.expected, messageText);
         EXPECT_EQ(0, question.calls) << "the minimum is tested before the question";
@@ -161,7 +160,7 @@ TEST_F(HeapSizingTest, QuestionIsAskedInSpanishUnderASpanishLocale) {
 }
 
 TEST_F(HeapSizingTest, InitialHeapAboveTheCapIsReducedAndLogged) {
-    scratch::LogCapture log(dir);
+    LogCapture log;
     EXPECT_EQ(1, size(6 * GIB, 256, 25)); // share 1536
     EXPECT_EQ(L"-Xms1500m -Xmx4096m ", argsText());
     EXPECT_EQ("Heap limit:\tReduced 1536 MB heap size to 32-bit maximum 1500 MB\r\n"
@@ -198,7 +197,7 @@ TEST_F(HeapSizingTest, InitialHeapExamples) {
 }
 
 TEST_F(HeapSizingTest, NoInitialHeapWritesNoLogLine) {
-    scratch::LogCapture log(dir);
+    LogCapture log;
     applyInitialHeap(args, 6 * GIB, 256, -5);
     applyInitialHeap(args, 6 * GIB, -1, 0);
     EXPECT_EQ("", log.bytes());

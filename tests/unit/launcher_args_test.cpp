@@ -8,6 +8,7 @@
 #include "cmdline/launcher_args.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
+#include "log_capture.h"
 #include "scratch_files.h"
 
 namespace {
@@ -145,7 +146,7 @@ protected:
 };
 
 TEST_F(ClasspathItemsTest, PlainItemsEachGetASeparatorAndALogLine) {
-    scratch::LogCapture log(dir);
+    LogCapture log;
     EXPECT_EQ(1, append(L"lib;lib\\common-ui.jar"));
     EXPECT_EQ(L"lib;lib\\common-ui.jar;", result());
     EXPECT_EQ("Add classpath:\tlib\r\nAdd classpath:\tlib\\common-ui.jar\r\n", log.bytes());
@@ -173,7 +174,7 @@ TEST_F(ClasspathItemsTest, WildcardItemGivesEveryMatchWithItsFolder) {
     touch(L"lib\\a.jar");
     touch(L"lib\\b.jar");
     touch(L"lib\\notes.txt");
-    scratch::LogCapture log(dir);
+    LogCapture log;
     EXPECT_EQ(1, append(L"lib\\*.jar"));
     std::vector<std::wstring> found = searched(L"lib\\*.jar");
     ASSERT_EQ(2u, found.size());
@@ -185,7 +186,7 @@ TEST_F(ClasspathItemsTest, WildcardItemGivesEveryMatchWithItsFolder) {
 }
 
 TEST_F(ClasspathItemsTest, WildcardWithoutMatchesAddsNothing) {
-    scratch::LogCapture log(dir);
+    LogCapture log;
     SetLastError(0);
     EXPECT_EQ(1, append(L"lib\\*.jar;missing\\*.jar;x"));
     EXPECT_EQ(L"x;", result());

@@ -1,5 +1,5 @@
-// Small helpers for unit tests that touch files: a scratch folder per test,
-// whole-file writes and reads, and a capture of the debug log's bytes.
+// Small helpers for unit tests that touch files: a scratch folder per test and
+// whole-file writes and reads.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +8,6 @@
 
 #include <string>
 #include <vector>
-
-#include "launch/launch_state.h"
 
 namespace scratch {
 
@@ -81,31 +79,6 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     std::wstring operator/(const std::wstring& relative) const { return join(path, relative); }
-    std::wstring path;
-};
-
-// While it lives, logLine writes into a file of its own; bytes() ends the capture.
-class LogCapture {
-public:
-    explicit LogCapture(const ScratchDir& dir) : path(dir / L"capture.log") {
-        logFile = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        EXPECT_NE(INVALID_HANDLE_VALUE, logFile);
-    }
-    ~LogCapture() { stop(); }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    std::string bytes() {
-        stop();
-        return readBytes(path);
-    }
-
-private:
-    void stop() {
-        if (logFile != nullptr && logFile != INVALID_HANDLE_VALUE) CloseHandle(logFile);
-        logFile = nullptr;
-    }
     std::wstring path;
 };
 
