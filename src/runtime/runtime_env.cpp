@@ -1,19 +1,239 @@
-// Interim runtime environment: creation flags and the runtime's own launcher
-// program. Path, configured variables and the private launcher copy are not
-// built yet.
 #include "runtime/runtime_env.h"
 
 #include "config/config_records.h"
+#include "config/var_expansion.h"
+#include "diag/debug_log.h"
 #include "diag/error_report.h"
+#include "launch/bounded_text.h"
 #include "launch/launch_state.h"
 #include "runtime/runtime_search.h"
 
-int prepareRuntimeEnvironment(const wchar_t*, const wchar_t*, size_t) {
-    priorityClass = static_cast<DWORD>(loadConfigInt(CFG_PRIORITY));
-    jarInExe = loadConfigBool(CFG_JAR_IN_EXE);
-    if (!appendLauncherName(runtimeHome)) {
-        explainFailure(L"The path of the Java runtime's launcher would be longer than 259 characters.");
+namespace {
+
+// Environment values hold at most 32767 units with their terminator.
+const DWORD ENVIRONMENT_CAPACITY = 32767;
+wchar_t pathValue[ENVIRONMENT_CAPACITY];
+wchar_t variablesText[ENVIRONMENT_CAPACITY];
+wchar_t variableName[ENVIRONMENT_CAPACITY];
+wchar_t expandedValue[LONG_TEXT_CAPACITY];
+
+const wchar_t* const PRIVATE_DIR_SUFFIX = L"\\qd-launch-tmp\\";
+const wchar_t* const MANIFEST_SUFFIX = L".manifest";
+
+bool setPlainLauncher() {
+    if (appendLauncherName(runtimeHome)) return true;
+    explainFailure(L"The path of the Java runtime's launcher would be longer than 259 characters.");
+    return false;
+}
+
+// The paths of the private launcher, all composed before launcherPath (the
+// same buffer as runtimeHome) is rewritten.
+struct PrivateLauncherPaths {
+    wchar_t directory[PATH_CAPACITY];      // with its trailing backslash
+    wchar_t sourceLauncher[PATH_CAPACITY];
+    wchar_t privateCopy[PATH_CAPACITY];
+    wchar_t sourceManifest[PATH_CAPACITY];
+    wchar_t copiedManifest[PATH_CAPACITY];
+    wchar_t cleaningPattern[PATH_CAPACITY];
+};
+
+bool composePath(wchar_t* out, const wchar_t* first, const wchar_t* second, const wchar_t* third = L"") {
+    TextBuffer b = emptyTextBuffer(out, PATH_CAPACITY);
+    appendText(b, first);
+    appendText(b, second);
+    appendText(b, third);
+    return !b.overflowed;
+}
+
+// False when any of the paths would be longer than 259 characters.
+bool composePrivateLauncherPaths(PrivateLauncherPaths& paths, const wchar_t* exePath, size_t exeDirLen) {
+    const wchar_t* exeName = exePath + exeDirLen + 1;
+    bool fits = composePath(paths.directory, runtimeHome, PRIVATE_DIR_SUFFIX);
+    fits = fits && copyText(paths.sourceLauncher, PATH_CAPACITY, runtimeHome) &&
+           appendLauncherName(paths.sourceLauncher);
+    fits = fits && composePath(paths.privateCopy, paths.directory, exeName);
+    fits = fits && composePath(paths.sourceManifest, exePath, MANIFEST_SUFFIX);
+    fits = fits && composePath(paths.copiedManifest, paths.directory, exeName, MANIFEST_SUFFIX);
+    fits = fits && composePath(paths.cleaningPattern, paths.directory, L"*.exe");
+    return fits;
+}
+
+// Removes every program file of an earlier run, with its manifest. A running
+// copy cannot be deleted; that is left for the reuse check.
+void cleanPrivateDirectory(const PrivateLauncherPaths& paths) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(paths.cleaningPattern, &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        wchar_t stale[PATH_CAPACITY];
+        // A path that does not fit is skipped: a cut one could name another file.
+        if (!composePath(stale, paths.directory, entry.cFileName)) continue;
+        logLine(L"Unlink:\t\t%s\n", stale);
+        DeleteFileW(stale);
+        if (!appendTo(stale, PATH_CAPACITY, MANIFEST_SUFFIX)) continue;
+        logLine(L"Unlink:\t\t%s\n", stale);
+        DeleteFileW(stale);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+}
+
+bool fileSize(const wchar_t* path, unsigned long long* size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    *size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+
+bool exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Makes the private copy (or finds a running one to reuse) and returns true
+// with its path in paths.privateCopy; false when the plain launcher is to be
+// used.
+bool installPrivateCopy(const PrivateLauncherPaths& paths) {
+    wchar_t directory[PATH_CAPACITY];
+    copyText(directory, PATH_CAPACITY, paths.directory);
+    directory[textLength(directory) - 1] = 0; // without its trailing backslash
+
+    if (!exists(directory)) {
+        if (!CreateDirectoryW(directory, nullptr)) {
+            logLine(L"Mkdir failed:\t%s\n", directory);
+            return false;
+        }
+    } else {
+        cleanPrivateDirectory(paths);
+    }
+
+    if (exists(paths.sourceManifest)) {
+        logLine(L"Copy:\t\t%s -> %s\n", paths.sourceManifest, paths.copiedManifest);
+        CopyFileW(paths.sourceManifest, paths.copiedManifest, FALSE);
+    }
+    logLine(L"Copy:\t\t%s -> %s\n", paths.sourceLauncher, paths.privateCopy);
+    if (CopyFileW(paths.sourceLauncher, paths.privateCopy, FALSE)) return true;
+
+    // Another launch may be running this copy: it can be neither deleted nor
+    // overwritten, and it is the same program when its size matches.
+    unsigned long long sourceSize = 0;
+    unsigned long long copySize = 0;
+    if (fileSize(paths.sourceLauncher, &sourceSize) && fileSize(paths.privateCopy, &copySize) &&
+        sourceSize == copySize) {
+        logLine(L"Reusing:\t\t%s\n", paths.privateCopy);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen) {
+    wchar_t binDir[PATH_CAPACITY];
+    if (!composePath(binDir, runtimeHome, L"\\bin")) {
+        explainFailure(L"The Java runtime's bin folder has a path longer than 259 characters.");
         return 0;
     }
+    if (!appendToPath(binDir)) return 0;
+    if (!applyConfiguredVariables(exePath, exeDirLen)) return 0;
+
+    priorityClass = static_cast<DWORD>(loadConfigInt(CFG_PRIORITY));
+    bool usePrivate = loadConfigBool(CFG_PRIVATE_LAUNCHER) && !containsText(argumentText, L"--qd-default-proc");
+    jarInExe = loadConfigBool(CFG_JAR_IN_EXE);
+    if (configFaulted()) return 0;
+    return preparePrivateLauncher(usePrivate, exePath, exeDirLen) ? 1 : 0;
+}
+
+int appendToPath(const wchar_t* dir) {
+    clearText(pathValue, ENVIRONMENT_CAPACITY);
+    DWORD length = GetEnvironmentVariableW(L"Path", pathValue, ENVIRONMENT_CAPACITY);
+    size_t dirLength = textLength(dir);
+    // A length of the capacity or more is the size a longer value would need.
+    if (length >= ENVIRONMENT_CAPACITY || length + 1 + dirLength > ENVIRONMENT_CAPACITY - 1) {
+        explainFailure(L"The Path environment variable is too long to add the Java runtime's bin folder "
+                       L"(more than 32766 characters).");
+        return 0;
+    }
+    TextBuffer path = textBufferOver(pathValue, ENVIRONMENT_CAPACITY);
+    appendChar(path, L';');
+    appendText(path, dir);
+    return SetEnvironmentVariableW(L"Path", pathValue) ? 1 : 0;
+}
+
+bool nextVariableItem(const wchar_t** cursor, const wchar_t** item, size_t* itemLength) {
+    const wchar_t* p = *cursor;
+    while (*p == L'\t') ++p;
+    if (*p == 0) {
+        *cursor = p;
+        return false;
+    }
+    const wchar_t* start = p;
+    while (*p != 0 && *p != L'\t') ++p;
+    *item = start;
+    *itemLength = static_cast<size_t>(p - start);
+    *cursor = p;
+    return true;
+}
+
+bool splitVariableItem(const wchar_t* item, size_t itemLength, VariableItem* parts) {
+    for (size_t i = 0; i < itemLength; ++i) {
+        if (item[i] != L'=') continue;
+        parts->name = item;
+        parts->nameLength = i;
+        parts->rawValue = item + i + 1;
+        parts->rawValueLength = itemLength - i - 1;
+        return true;
+    }
+    return false;
+}
+
+int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen) {
+    clearText(variablesText, ENVIRONMENT_CAPACITY);
+    if (!loadConfigString(CFG_ENV_VARS, variablesText, ENVIRONMENT_CAPACITY)) return configFaulted() ? 0 : 1;
+
+    const wchar_t* cursor = variablesText;
+    const wchar_t* item = nullptr;
+    size_t itemLength = 0;
+    while (nextVariableItem(&cursor, &item, &itemLength)) {
+        VariableItem parts;
+        // The item is terminated in place (its tab becomes the end) so that the
+        // name and value can be handed on as texts.
+        wchar_t* end = const_cast<wchar_t*>(item) + itemLength;
+        bool more = *end != 0;
+        *end = 0;
+        if (!splitVariableItem(item, itemLength, &parts)) {
+            logLine(L"Skip var:\t%s\n", item);
+        } else {
+            copyTextN(variableName, ENVIRONMENT_CAPACITY, parts.name, parts.nameLength);
+            TextBuffer value = emptyTextBuffer(expandedValue, LONG_TEXT_CAPACITY);
+            expandVars(value, parts.rawValue, exePath, exeDirLen);
+            // The environment holds at most 32766 characters per value; a cut
+            // value would hand the application a wrong setting.
+            if (value.overflowed || value.length > ENVIRONMENT_CAPACITY - 1) {
+                wchar_t reason[MESSAGE_CAPACITY];
+                TextBuffer b = emptyTextBuffer(reason, MESSAGE_CAPACITY);
+                appendText(b, L"The configured value of the environment variable ");
+                appendText(b, variableName);
+                appendText(b, L" is longer than 32766 characters once expanded.");
+                explainFailure(reason);
+                return 0;
+            }
+            logLine(L"Set var:\t%s = %s\n", variableName, expandedValue);
+            SetEnvironmentVariableW(variableName, expandedValue);
+        }
+        if (more) ++cursor;
+    }
     return 1;
+}
+
+bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeDirLen) {
+    if (!usePrivate) return setPlainLauncher();
+
+    // Nothing on this path makes the launch fail, so none of its error codes
+    // may reach a later report either.
+    DWORD pendingError = GetLastError();
+    static PrivateLauncherPaths paths;
+    bool usePrivateCopy = composePrivateLauncherPaths(paths, exePath, exeDirLen) && installPrivateCopy(paths);
+    SetLastError(pendingError);
+    if (!usePrivateCopy) return setPlainLauncher();
+    copyText(launcherPath, PATH_CAPACITY, paths.privateCopy);
+    return true;
 }

@@ -4,5 +4,36 @@
 
 #include <stddef.h>
 
-// Sets launcherPath, priorityClass and jarInExe.
+// Extends Path with runtimeHome's bin directory, sets the CFG_ENV_VARS
+// variables, reads priorityClass and jarInExe, and turns runtimeHome into
+// launcherPath (the runtime's own launcher or a private copy of it).
 int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen);
+
+// Appends ";" and `dir` to the process's Path. 0, with Path unchanged, when the
+// value would be longer than 32766 characters or cannot be set.
+int appendToPath(const wchar_t* dir);
+
+// Applies CFG_ENV_VARS: tab-separated NAME=value items, each value expanded
+// and set before the next item is expanded. 0 only when the launch must be
+// refused (an expanded value too long for the environment).
+int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen);
+
+// One CFG_ENV_VARS item taken apart at its first "=". Pure.
+struct VariableItem {
+    const wchar_t* name;     // points into the item
+    size_t nameLength;
+    const wchar_t* rawValue; // after the "=", up to the item's end
+    size_t rawValueLength;
+};
+// Finds the next item at or after *cursor in a tab-separated text (runs of
+// tabs and tabs at either end give no empty items); false when none is left.
+// *itemLength is the item's length; *cursor moves past it. Pure.
+bool nextVariableItem(const wchar_t** cursor, const wchar_t** item, size_t* itemLength);
+// False when the item has no "=". Pure.
+bool splitVariableItem(const wchar_t* item, size_t itemLength, VariableItem* parts);
+
+// Sets launcherPath: the runtime's own launcher, or with usePrivate a copy of
+// it named like this executable in runtimeHome\qd-launch-tmp. Every failure on
+// the private path falls back to the runtime's own launcher. False only when
+// even that path does not fit (the report is then explained).
+bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeDirLen);

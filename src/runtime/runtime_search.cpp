@@ -1,22 +1,151 @@
-// Interim runtime search: only the configured runtime directory, taken relative
-// to the executable's directory unless absolute. Variable expansion and the
-// registry search are not built yet.
 #include "runtime/runtime_search.h"
 
-#include <windows.h>
+#include <wctype.h>
 
 #include "config/config_records.h"
+#include "config/registry_text.h"
+#include "config/var_expansion.h"
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
+
+namespace {
+
+const wchar_t* const LAUNCHER_NAME = L"bin\\javaw.exe";
+
+const RuntimeFamilyKey JAVASOFT_KEYS[2] = {
+    {L"SOFTWARE\\JavaSoft\\Java Runtime Environment", FAMILY_RUNTIME},
+    {L"SOFTWARE\\JavaSoft\\Java Development Kit", FAMILY_DEVELOPMENT_KIT},
+};
+const RuntimeFamilyKey IBM_KEYS[2] = {
+    {L"SOFTWARE\\IBM\\Java2 Runtime Environment", FAMILY_RUNTIME},
+    {L"SOFTWARE\\IBM\\Java Development Kit", FAMILY_DEVELOPMENT_KIT},
+};
+
+// The configured runtime directory after expansion.
+wchar_t expandedRuntimeDir[LONG_TEXT_CAPACITY];
+
+// The subkey names of one family key; registry key names are far shorter.
+const DWORD SUBKEY_NAME_CAPACITY = 1024;
+
+// Skips the run of letters and digits at `position` and the one character
+// after it; nullptr when the text ends within the run.
+const wchar_t* advanceVersion(const wchar_t* position) {
+    while (*position != 0 && iswalnum(*position)) ++position;
+    if (*position == 0) return nullptr;
+    return position + 1;
+}
+
+int compareLeadingIntegers(const wchar_t* a, const wchar_t* b) {
+    int x = parseConfigInt(a);
+    int y = parseConfigInt(b);
+    if (x == y) return 0;
+    return x < y ? -1 : 1;
+}
+
+// Whether runtimeHome, with the launcher's name appended, stays within a path.
+bool launcherPathFits() {
+    wchar_t candidate[PATH_CAPACITY];
+    copyText(candidate, PATH_CAPACITY, runtimeHome);
+    return appendLauncherName(candidate);
+}
+
+// The pending error code at this point comes from unrelated checks (the
+// bundled folder's launcher, a registry lookup): it is cleared so that the
+// report shows the version requirement alone.
+int failNoSuitableRuntime() {
+    SetLastError(0);
+    loadConfigString(MSG_RUNTIME_VERSION_ERROR, messageText, MESSAGE_CAPACITY);
+    appendToMessage(L" ");
+    appendToMessage(minVersion);
+    if (maxVersion[0] != 0) {
+        appendToMessage(L" - ");
+        appendToMessage(maxVersion);
+    }
+    loadConfigString(CFG_DOWNLOAD_URL, helpUrl, URL_CAPACITY);
+    return 0;
+}
+
+// A home directory whose launcher path would not fit is refused rather than
+// cut: a cut path could name another program.
+int refuseLongConfiguredRuntime() {
+    clearText(runtimeHome, PATH_CAPACITY);
+    explainFailure(L"The configured Java runtime folder, expanded and joined to the application's folder, "
+                   L"gives a launcher path longer than 259 characters.");
+    return 0;
+}
+
+int refuseLongRegisteredRuntime() {
+    clearText(runtimeHome, PATH_CAPACITY);
+    wchar_t reason[MESSAGE_CAPACITY];
+    TextBuffer b = emptyTextBuffer(reason, MESSAGE_CAPACITY);
+    appendText(b, L"The Java runtime registered under HKEY_LOCAL_MACHINE\\");
+    appendText(b, foundRuntimeKey);
+    appendText(b, L" is in a folder whose launcher path is longer than 259 characters.");
+    explainFailure(reason);
+    return 0;
+}
+
+// First stage: CFG_RUNTIME_DIR, relative to the executable's directory unless
+// it starts with a backslash or a drive letter and colon. 0 only when the
+// launch must be refused; otherwise runtimeHome holds the configured home (or
+// is empty when none is configured).
+int composeConfiguredRuntime(const wchar_t* exePath, size_t exeDirLen) {
+    wchar_t configured[PATH_CAPACITY] = {};
+    if (!loadConfigString(CFG_RUNTIME_DIR, configured, PATH_CAPACITY)) return configFaulted() ? 0 : 1;
+    TextBuffer expanded = emptyTextBuffer(expandedRuntimeDir, LONG_TEXT_CAPACITY);
+    expandVars(expanded, configured, exePath, exeDirLen);
+    logLine(L"Bundled JRE:\t%s\n", expandedRuntimeDir);
+    if (expanded.overflowed) return refuseLongConfiguredRuntime();
+
+    TextBuffer home = emptyTextBuffer(runtimeHome, PATH_CAPACITY);
+    bool absolute = expandedRuntimeDir[0] == L'\\' || (expandedRuntimeDir[0] != 0 && expandedRuntimeDir[1] == L':');
+    if (!absolute) {
+        appendTextN(home, exePath, exeDirLen);
+        if (!textEndsWith(home, L'\\')) appendChar(home, L'\\');
+    }
+    appendText(home, expandedRuntimeDir);
+    if (home.overflowed || !launcherPathFits()) return refuseLongConfiguredRuntime();
+    return 1;
+}
+
+// Second stage, after the search found a version: its JavaHome, plus "jre" for
+// a development kit.
+int useRegisteredRuntime() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, foundRuntimeKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return failNoSuitableRuntime();
+    }
+    wchar_t javaHome[REGISTRY_TEXT_CAPACITY];
+    bool readable = queryRegistryText(key, L"JavaHome", javaHome);
+    RegCloseKey(key);
+    // An empty home would make the launcher path relative to whatever the
+    // current directory is: count it as unreadable.
+    if (!readable || javaHome[0] == 0) return failNoSuitableRuntime();
+
+    TextBuffer home = emptyTextBuffer(runtimeHome, PATH_CAPACITY);
+    appendText(home, javaHome);
+    if (foundRuntime == FAMILY_DEVELOPMENT_KIT) {
+        if (!textEndsWith(home, L'\\')) appendChar(home, L'\\');
+        appendText(home, L"jre");
+    }
+    if (home.overflowed || !launcherPathFits()) return refuseLongRegisteredRuntime();
+
+    if (checkLauncher()) return 1;
+    // The best version is broken: say so rather than start an older one.
+    loadConfigString(MSG_LAUNCHER_ERROR, messageText, MESSAGE_CAPACITY);
+    return 0;
+}
+
+} // namespace
 
 bool appendLauncherName(wchar_t* path) {
     wchar_t composed[PATH_CAPACITY];
     TextBuffer b = emptyTextBuffer(composed, PATH_CAPACITY);
     appendText(b, path);
     if (!textEndsWith(b, L'\\')) appendChar(b, L'\\');
-    appendText(b, L"bin\\javaw.exe");
+    appendText(b, LAUNCHER_NAME);
     if (b.overflowed) return false;
     copyText(path, PATH_CAPACITY, composed);
     return true;
@@ -27,30 +156,123 @@ bool checkLauncher() {
     bool found = false;
     if (runtimeHome[0] != 0) {
         copyText(candidate, PATH_CAPACITY, runtimeHome);
-        found = appendLauncherName(candidate) && GetFileAttributesW(candidate) != INVALID_FILE_ATTRIBUTES;
+        if (appendLauncherName(candidate)) {
+            DWORD attributes = GetFileAttributesW(candidate);
+            found = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        }
     }
     logLine(L"Check launcher:\t%s %s\n", candidate, found ? L"(OK)" : L"(n/a)");
     return found;
 }
 
 int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
-    wchar_t configured[PATH_CAPACITY] = {};
-    if (loadConfigString(CFG_RUNTIME_DIR, configured, PATH_CAPACITY)) {
-        logLine(L"Bundled JRE:\t%s\n", configured);
-        TextBuffer home = emptyTextBuffer(runtimeHome, PATH_CAPACITY);
-        if (configured[0] == L'\\' || (configured[0] != 0 && configured[1] == L':')) {
-            appendText(home, configured);
-        } else {
-            appendTextN(home, exePath, exeDirLen);
-            if (!textEndsWith(home, L'\\')) appendChar(home, L'\\');
-            appendText(home, configured);
-        }
-        if (home.overflowed) {
-            explainFailure(L"The configured runtime directory is longer than 259 characters.");
-            return 0;
-        }
-    }
+    if (!composeConfiguredRuntime(exePath, exeDirLen)) return 0;
     if (checkLauncher()) return 1;
-    loadConfigString(MSG_RUNTIME_DIR_ERROR, messageText, MESSAGE_CAPACITY);
-    return 0;
+
+    if (!loadConfigString(CFG_MIN_VERSION, minVersion, NAME_CAPACITY)) {
+        if (configFaulted()) return 0;
+        loadConfigString(MSG_RUNTIME_DIR_ERROR, messageText, MESSAGE_CAPACITY);
+        return 0;
+    }
+    loadConfigString(CFG_MAX_VERSION, maxVersion, NAME_CAPACITY);
+    int searchOrder = loadConfigInt(CFG_SEARCH_ORDER);
+    if (configFaulted()) return 0;
+
+    searchInstalledRuntimes(searchOrder);
+    if (foundRuntime == FAMILY_NONE) return failNoSuitableRuntime();
+    return useRegisteredRuntime();
+}
+
+size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], RuntimeFamilyKey (&searched)[2]) {
+    const RuntimeFamilyKey& runtime = pair[0];
+    const RuntimeFamilyKey& developmentKit = pair[1];
+    switch (searchOrder) {
+        case 0:
+            searched[0] = runtime;
+            return 1;
+        case 2:
+            searched[0] = developmentKit;
+            searched[1] = runtime;
+            return 2;
+        case 3:
+            searched[0] = developmentKit;
+            return 1;
+        default:
+            searched[0] = runtime;
+            searched[1] = developmentKit;
+            return 2;
+    }
+}
+
+void searchInstalledRuntimes(int searchOrder) {
+    RuntimeFamilyKey searched[2];
+    size_t count = familySearchOrder(searchOrder, JAVASOFT_KEYS, searched);
+    for (size_t i = 0; i < count; ++i) searchRuntimeFamily(searched[i].keyPath, searched[i].family);
+    // Any JavaSoft match settles it: the IBM keys are a fall-back only.
+    if (foundRuntime != FAMILY_NONE) return;
+    count = familySearchOrder(searchOrder, IBM_KEYS, searched);
+    for (size_t i = 0; i < count; ++i) searchRuntimeFamily(searched[i].keyPath, searched[i].family);
+}
+
+void searchRuntimeFamily(const wchar_t* keyPath, DWORD family) {
+    logLine(L"64-bit search on a 64-bit executable:\t%s...\n", keyPath);
+    // No view flag: a 64-bit launcher sees the 64-bit view, where a runtime it
+    // can start is registered.
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    scanVersionKeys(key, keyPath, family);
+    RegCloseKey(key);
+}
+
+void scanVersionKeys(HKEY key, const wchar_t* keyPath, DWORD family) {
+    wchar_t name[SUBKEY_NAME_CAPACITY];
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = SUBKEY_NAME_CAPACITY;
+        if (RegEnumKeyExW(key, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+
+        wchar_t subkeyPath[PATH_CAPACITY];
+        TextBuffer path = emptyTextBuffer(subkeyPath, PATH_CAPACITY);
+        appendText(path, keyPath);
+        if (!textEndsWith(path, L'\\')) appendChar(path, L'\\');
+        appendText(path, name);
+        // A name or key path too long to keep whole is passed over, never cut.
+        bool better = !path.overflowed && isBetterRuntimeVersion(name, minVersion, maxVersion, foundVersion);
+        if (!better) {
+            logLine(L"Ignore:\t\t%s\\%s\n", keyPath, name);
+            continue;
+        }
+        copyText(foundVersion, NAME_CAPACITY, name);
+        copyText(foundRuntimeKey, PATH_CAPACITY, subkeyPath);
+        foundRuntime = family;
+        logLine(L"Match:\t\t%s\\%s\n", keyPath, name);
+    }
+}
+
+bool isBetterRuntimeVersion(const wchar_t* name, const wchar_t* lowerBound, const wchar_t* upperBound,
+                            const wchar_t* best) {
+    if (textLengthBounded(name, VERSION_NAME_MAX + 1) > VERSION_NAME_MAX) return false;
+    if (lowerBound[0] != 0 && (name[0] == 0 || compareVersions(name, lowerBound) < 0)) return false;
+    if (upperBound[0] != 0 && name[0] != 0 && compareVersions(name, upperBound) > 0) return false;
+    if (best[0] == 0) return name[0] != 0;
+    return compareVersions(name, best) > 0;
+}
+
+int compareVersions(const wchar_t* a, const wchar_t* b) {
+    int leading = compareLeadingIntegers(a, b);
+    if (leading != 0) return leading;
+    return compareVersionTails(advanceVersion(a), advanceVersion(b));
+}
+
+int compareVersionTails(const wchar_t* a, const wchar_t* b) {
+    for (;;) {
+        if (a == nullptr) return b == nullptr ? 0 : -1;
+        if (b == nullptr) return 1;
+        // A text that ended with a separator: nothing more to compare there.
+        if (*a == 0) return *b == 0 ? 0 : -1;
+        if (*b == 0) return 1;
+        int leading = compareLeadingIntegers(a, b);
+        if (leading != 0) return leading;
+        b = advanceVersion(b);
+        a = advanceVersion(a);
+    }
 }

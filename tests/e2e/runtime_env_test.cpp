@@ -1,0 +1,193 @@
+// What the child inherits from the launcher: Path and the configured
+// variables, and which program file it runs (the runtime's own launcher or
+// the private copy named like the executable).
+#include "launcher_fixture.h"
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t* const STARTUP_ERROR = L"An error occurred while starting the application.";
+
+std::wstring ownEnvironment(const wchar_t* name) {
+    static wchar_t buffer[32767];
+    DWORD n = GetEnvironmentVariableW(name, buffer, 32767);
+    return n == 0 || n >= 32767 ? L"" : std::wstring(buffer, n);
+}
+
+TEST_F(LauncherTest, ChildSeesPathExtendedAndTheConfiguredVariables) {
+    installRuntime();
+    records[19] = L"QD_A=1\tQD_B=%QD_A%;x\t\tQD_NO_VALUE\tQD_DIR=%EXEDIR%\\data\tQD_EQ=a=b\tQD_P=%Path%";
+    launch(L"--qd-debug");
+
+    ChildRecord received = child();
+    ASSERT_TRUE(received.present);
+    std::wstring path = ownEnvironment(L"Path") + L";" + appDir + L"\\jvm\\bin";
+    EXPECT_EQ(path, received.env(L"Path"));
+    EXPECT_EQ(L"1", received.env(L"QD_A"));
+    EXPECT_EQ(L"1;x", received.env(L"QD_B")) << "each value sees the variables set before it";
+    EXPECT_EQ(appDir + L"\\data", received.env(L"QD_DIR"));
+    EXPECT_EQ(L"a=b", received.env(L"QD_EQ")) << "only the first \"=\" separates name and value";
+    EXPECT_EQ(path, received.env(L"QD_P")) << "the extended Path is visible to the values";
+    EXPECT_FALSE(received.hasEnv(L"QD_NO_VALUE"));
+
+    std::string expected = "Set var:\tQD_A = 1\r\n"
+                           "Substitute:\tQD_A = 1\r\n"
+                           "Set var:\tQD_B = 1;x\r\n"
+                           "Skip var:\tQD_NO_VALUE\r\n"
+                           "Substitute:\tEXEDIR = " + narrow(appDir) + "\r\n"
+                           "Set var:\tQD_DIR = " + narrow(appDir) + "\\data\r\n"
+                           "Set var:\tQD_EQ = a=b\r\n"
+                           "Substitute:\tPath = " + latin1(path) + "\r\n"
+                           "Set var:\tQD_P = " + latin1(path) + "\r\n";
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find("(OK)\r\n" + expected)) << log;
+}
+
+TEST_F(LauncherTest, ExpandedVariableTooLongForTheEnvironmentIsRefused) {
+    installRuntime();
+    environment[L"QD_BIG"] = std::wstring(20000, L'b');
+    records[19] = L"QD_SMALL=1\tQD_HUGE=%QD_BIG%%QD_BIG%";
+    RunResult run = launch();
+
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_FALSE(childRan());
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(std::wstring(STARTUP_ERROR) +
+                  L"\n\nThe configured value of the environment variable QD_HUGE is longer than 32766 characters "
+                  L"once expanded.",
+              run.dialogs[0].text);
+}
+
+TEST_F(LauncherTest, PathTooLongToExtendIsRefused) {
+    installRuntime();
+    environment[L"Path"] = std::wstring(32700, L'p');
+    RunResult run = launch();
+
+    EXPECT_FALSE(childRan());
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(std::wstring(STARTUP_ERROR) +
+                  L"\n\nThe Path environment variable is too long to add the Java runtime's bin folder (more than "
+                  L"32766 characters).",
+              run.dialogs[0].text);
+}
+
+// The private launcher: a copy of the runtime's javaw.exe named like the
+// executable, in jvm\qd-launch-tmp.
+class PrivateLauncherTest : public LauncherTest {
+protected:
+    void SetUp() override {
+        LauncherTest::SetUp();
+        records[9] = L"true";
+        installRuntime();
+        privateDir = appDir + L"\\jvm\\qd-launch-tmp";
+        privateCopy = privateDir + L"\\" + exeName;
+    }
+    std::wstring plainLauncher() const { return appDir + L"\\jvm\\bin\\javaw.exe"; }
+    std::string unlinkLine(const std::wstring& path) const { return "Unlink:\t\t" + narrow(path) + "\r\n"; }
+    std::string copyLine(const std::wstring& from, const std::wstring& to) const {
+        return "Copy:\t\t" + narrow(from) + " -> " + narrow(to) + "\r\n";
+    }
+
+    std::wstring privateDir;
+    std::wstring privateCopy;
+};
+
+TEST_F(PrivateLauncherTest, ChildRunsAsACopyNamedLikeTheExecutable) {
+    ASSERT_TRUE(makeDirectories(privateDir));
+    ASSERT_TRUE(writeFileBytes(privateDir + L"\\other-tool.exe", "stale copy"));
+    ASSERT_TRUE(writeFileBytes(privateDir + L"\\other-tool.exe.manifest", "stale manifest"));
+    ASSERT_TRUE(writeFileBytes(privateDir + L"\\lonely.manifest", "no program of its own"));
+    std::string manifest = "<?xml version=\"1.0\"?><assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" "
+                           "manifestVersion=\"1.0\"/>";
+    ASSERT_TRUE(writeFileBytes(exePath() + L".manifest", manifest));
+    launch(L"--qd-debug");
+
+    EXPECT_EQ(privateCopy, child().value(L"exe"));
+    EXPECT_FALSE(fileExists(privateDir + L"\\other-tool.exe"));
+    EXPECT_FALSE(fileExists(privateDir + L"\\other-tool.exe.manifest"));
+    EXPECT_TRUE(fileExists(privateDir + L"\\lonely.manifest"));
+    EXPECT_EQ(manifest, readFileBytes(privateCopy + L".manifest"));
+    std::string expected = unlinkLine(privateDir + L"\\other-tool.exe") +
+                           unlinkLine(privateDir + L"\\other-tool.exe.manifest") +
+                           copyLine(exePath() + L".manifest", privateCopy + L".manifest") +
+                           copyLine(plainLauncher(), privateCopy);
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find(expected)) << log;
+    EXPECT_NE(std::string::npos, log.find("\r\nLauncher:\t" + narrow(privateCopy) + "\r\n")) << log;
+}
+
+TEST_F(PrivateLauncherTest, FirstRunCreatesTheFolder) {
+    launch(L"--qd-debug");
+    EXPECT_EQ(privateCopy, child().value(L"exe"));
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find("(OK)\r\n" + copyLine(plainLauncher(), privateCopy))) << log;
+    EXPECT_EQ(std::string::npos, log.find("Unlink")) << log;
+}
+
+TEST_F(PrivateLauncherTest, DefaultProcSwitchRunsTheRuntimesOwnLauncher) {
+    launch(L"--qd-debug x--qd-default-proc");
+    EXPECT_EQ(plainLauncher(), child().value(L"exe"));
+    EXPECT_FALSE(fileExists(privateDir));
+    EXPECT_EQ(std::string::npos, logBytes().find("Copy:")) << logBytes();
+}
+
+TEST_F(PrivateLauncherTest, SecondLaunchReusesTheRunningCopy) {
+    std::wstring running = joinPath(testDir, L"running.flag");
+    std::wstring release = joinPath(testDir, L"release.flag");
+    childActions("touch " + narrow(running) + "\nwait-file " + narrow(release) + "\n");
+    prepareLauncher();
+
+    // The first launch keeps its child, the private copy, running. Without
+    // --qd-debug: the log can be open in only one launcher at a time.
+    for (const auto& [name, value] : environment) SetEnvironmentVariableW(name.c_str(), value.c_str());
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION first = {};
+    std::wstring commandLine = L"\"" + exePath() + L"\"";
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, testDir.c_str(), &si,
+                               &first));
+    struct ReleaseFirst {
+        PROCESS_INFORMATION& process;
+        std::wstring flag;
+        ~ReleaseFirst() {
+            writeFileBytes(flag, "");
+            if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    } releaseFirst{first, release};
+    ASSERT_TRUE(waitUntil([&] { return fileExists(running); }, 20000)) << "the first child started";
+    EXPECT_EQ(privateCopy, child().value(L"exe"));
+
+    // The stand-in reads its actions when it starts: the second child just ends.
+    childActions("exit 0\n");
+    RunResult second = launch(L"--qd-debug");
+
+    EXPECT_EQ(0u, second.exitCode);
+    EXPECT_EQ(privateCopy, child().value(L"exe")) << "the second child runs the same copy";
+    std::string expected = unlinkLine(privateCopy) + unlinkLine(privateCopy + L".manifest") +
+                           copyLine(plainLauncher(), privateCopy) + "Reusing:\t\t" + narrow(privateCopy) + "\r\n";
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find(expected)) << log;
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first.hProcess, 0)) << "the first launch is still running";
+}
+
+TEST_F(PrivateLauncherTest, RunningCopyOfAnotherSizeGivesThePlainLauncher) {
+    ASSERT_TRUE(makeDirectories(privateDir));
+    ASSERT_TRUE(writeFileBytes(privateCopy, "a different program"));
+    // Held open without sharing, as a running program is.
+    HANDLE held = CreateFileW(privateCopy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    RunResult run = launch(L"--qd-debug");
+    CloseHandle(held);
+
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_EQ(plainLauncher(), child().value(L"exe"));
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find(copyLine(plainLauncher(), privateCopy))) << log;
+    EXPECT_EQ(std::string::npos, log.find("Reusing")) << log;
+    EXPECT_NE(std::string::npos, log.find("\r\nLauncher:\t" + narrow(plainLauncher()) + "\r\n")) << log;
+}
+
+} // namespace
