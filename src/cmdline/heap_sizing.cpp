@@ -1,7 +1,59 @@
-// Interim heap sizing: the free memory is sampled, no option is produced yet.
+// Heap sizing: the initial heap from a floor and a share of the free memory,
+// the maximum heap from 90 % of it under a ceiling, and the two guards that
+// stop or question a launch when memory is short.
 #include "cmdline/heap_sizing.h"
 
-#include <windows.h>
+#include "config/config_records.h"
+#include "diag/debug_log.h"
+#include "diag/ui_calls.h"
+#include "launch/launch_state.h"
+
+namespace {
+
+const unsigned long long BYTES_PER_MB = 1048576ULL;
+// percent × bytes / (100 × 1 MB) is that percentage of the free memory in MB.
+const unsigned long long PERCENT_MB_DIVISOR = 100ULL * BYTES_PER_MB;
+const int USABLE_PERCENT = 90;
+const int INT_LIMIT = 2147483647;
+
+// freeBytes × percent / 104857600, truncated, without the 64-bit product
+// wrapping around: the whole multiples of the divisor and the remainder are
+// scaled apart. Results beyond the int range are held at its limit.
+int percentOfFreeMb(unsigned long long freeBytes, int percent) {
+    if (percent <= 0) return 0;
+    unsigned long long p = static_cast<unsigned long long>(percent);
+    unsigned long long wholes = freeBytes / PERCENT_MB_DIVISOR;
+    unsigned long long rest = freeBytes % PERCENT_MB_DIVISOR; // < 2^27, so rest × p < 2^58
+    if (wholes > static_cast<unsigned long long>(INT_LIMIT) / p) return INT_LIMIT;
+    unsigned long long mb = wholes * p + rest * p / PERCENT_MB_DIVISOR;
+    return mb > static_cast<unsigned long long>(INT_LIMIT) ? INT_LIMIT : static_cast<int>(mb);
+}
+
+long long freeMb(unsigned long long freeBytes) { return static_cast<long long>(freeBytes / BYTES_PER_MB); }
+
+void appendHeapOption(TextBuffer& args, const wchar_t* prefix, int sizeMb) {
+    appendText(args, prefix);
+    appendDecimal(args, sizeMb);
+    appendText(args, L"m ");
+}
+
+const MemoryTexts ENGLISH_TEXTS = {
+    L"Not enought memory.\n\nThis application needs minimum ",
+    L" Mb, of free RAM",
+    L"This computer is running in low memory, but the application can be launched\n"
+    L"You may experience low performance later.\n\n"
+    L"\u00BFAre you sure you want to continue?",
+};
+
+const MemoryTexts SPANISH_TEXTS = {
+    L"No hay memoria libre suficiente.\n\nSon necesarios al menos ",
+    L" Mb, de RAM libres",
+    L"Hay poca memoria libre, pero la aplicaci\u00F3n puede funcionar\n"
+    L"Puede que experimente problemas de rendimiento m\u00E1s adelante.\n\n"
+    L"\u00BFEst\u00E1 seguro de que quiere continuar?",
+};
+
+} // namespace
 
 unsigned long long sampleFreeMemory() {
     MEMORYSTATUS status = {};
@@ -9,6 +61,89 @@ unsigned long long sampleFreeMemory() {
     return status.dwAvailPhys;
 }
 
-void sizeInitialHeap(unsigned long long) {}
+InitialHeapPlan planInitialHeap(unsigned long long freeBytes, int floorMb, int percent) {
+    InitialHeapPlan plan = {0, 0, false};
+    // Neither a negative floor nor a negative share of memory means anything:
+    // such a setting asks for no initial heap at all.
+    if (floorMb < 0 || percent < 0) return plan;
+    int share = percentOfFreeMb(freeBytes, percent);
+    int size = share > floorMb ? share : floorMb;
+    if (size <= 0) return plan;
+    plan.requestedMb = size;
+    plan.capped = size > INITIAL_HEAP_CAP_MB;
+    plan.sizeMb = plan.capped ? INITIAL_HEAP_CAP_MB : size;
+    return plan;
+}
 
-int sizeMaxHeap(unsigned long long) { return 1; }
+MaxHeapPlan planMaxHeap(unsigned long long freeBytes, int minMb, int preferredMb, int maxMb) {
+    MaxHeapPlan plan;
+    plan.usableMb = percentOfFreeMb(freeBytes, USABLE_PERCENT);
+    // The minimum is tested first: with preferred <= minimum nobody is asked.
+    if (plan.usableMb < minMb) {
+        plan.check = MAX_HEAP_TOO_LITTLE;
+    } else if (plan.usableMb < preferredMb) {
+        plan.check = MAX_HEAP_ASK;
+    } else {
+        plan.check = MAX_HEAP_GO;
+    }
+    plan.sizeMb = plan.usableMb < maxMb ? plan.usableMb : maxMb;
+    return plan;
+}
+
+const MemoryTexts& memoryTextsFor(LCID locale) {
+    // The primary language is the low ten bits of the language id; comparing
+    // fewer bits would also catch unrelated languages (0x042A, say).
+    return PRIMARYLANGID(LANGIDFROMLCID(locale)) == LANG_SPANISH ? SPANISH_TEXTS : ENGLISH_TEXTS;
+}
+
+void applyInitialHeap(TextBuffer& args, unsigned long long freeBytes, int floorMb, int percent) {
+    InitialHeapPlan plan = planInitialHeap(freeBytes, floorMb, percent);
+    if (plan.sizeMb <= 0) return;
+    if (plan.capped) {
+        logLine(L"Heap limit:\tReduced %d MB heap size to 32-bit maximum %zd MB\n", plan.requestedMb,
+                static_cast<long long>(INITIAL_HEAP_CAP_MB));
+    }
+    logLine(L"Heap %s:\t%zd MB / %d%%, Free: %zd MB, Heap size: %d MB\n", L"-Xms", static_cast<long long>(floorMb),
+            percent, freeMb(freeBytes), plan.sizeMb);
+    appendHeapOption(args, L"-Xms", plan.sizeMb);
+}
+
+int applyMaxHeap(TextBuffer& args, unsigned long long freeBytes, int minMb, int preferredMb, int maxMb, LCID locale,
+                 AskUserCall askUser) {
+    MaxHeapPlan plan = planMaxHeap(freeBytes, minMb, preferredMb, maxMb);
+    if (plan.check == MAX_HEAP_TOO_LITTLE) {
+        const MemoryTexts& texts = memoryTextsFor(locale);
+        TextBuffer message = emptyTextBuffer(messageText, MESSAGE_CAPACITY);
+        appendText(message, texts.tooLittleBefore);
+        appendDecimal(message, minMb);
+        appendText(message, texts.tooLittleAfter);
+        return 0;
+    }
+    if (plan.check == MAX_HEAP_ASK) {
+        // Only an explicit Yes goes on; a box that cannot be shown counts as No.
+        const MemoryTexts& texts = memoryTextsFor(locale);
+        if (askUser(texts.lowMemoryQuestion, errorTitle, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return 0;
+    }
+    if (plan.sizeMb <= 0) return 1;
+    logLine(L"Heap %s:\t min:%d MB pref:%d max:%d , Free: %zd MB, Heap size: %d MB\n", L"-Xmx", minMb, preferredMb,
+            maxMb, freeMb(freeBytes), plan.sizeMb);
+    appendHeapOption(args, L"-Xmx", plan.sizeMb);
+    return 1;
+}
+
+void sizeInitialHeap(unsigned long long freeBytes) {
+    int floorMb = loadConfigInt(CFG_INITIAL_HEAP_MB);
+    int percent = loadConfigInt(CFG_INITIAL_HEAP_PERCENT);
+    TextBuffer args = textBufferOver(launcherArgs, LONG_TEXT_CAPACITY);
+    applyInitialHeap(args, freeBytes, floorMb, percent);
+}
+
+int sizeMaxHeap(unsigned long long freeBytes) {
+    int minMb = loadConfigInt(CFG_MIN_HEAP_MB);
+    int preferredMb = loadConfigInt(CFG_PREFERRED_HEAP_MB);
+    int maxMb = loadConfigInt(CFG_MAX_HEAP_MB);
+    // A damaged record must not lead to a question about a wrong figure.
+    if (configFaulted()) return 0;
+    TextBuffer args = textBufferOver(launcherArgs, LONG_TEXT_CAPACITY);
+    return applyMaxHeap(args, freeBytes, minMb, preferredMb, maxMb, GetThreadLocale(), showMessageBox);
+}

@@ -4,9 +4,22 @@
 #include <windows.h>
 #include <stddef.h>
 
-// Appends the JVM options, the classpath or jar form, the fixed arguments and
-// the user's arguments to launcherArgs; 0 when the launch cannot go on.
+#include "launch/bounded_text.h"
+
+// Appends the JVM options (CFG_JVM_OPTIONS and the options file, expanded), the
+// classpath or jar form, the fixed arguments (CFG_APP_ARGS) and the user's
+// arguments less the launcher's switches to launcherArgs. 0 when the launch
+// cannot go on: CFG_MAIN_CLASS without CFG_CLASSPATH (messageText unchanged),
+// or a piece that does not fit (the reason is added to messageText).
 int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen, BOOL jarInExe);
 
-// Removes every "--qd-" switch from `text`, in place.
-void stripLauncherSwitches(wchar_t* text);
+// Removes every "--qd-" switch from `text`, in place: the switch, everything
+// up to the next space, and that space; a switch with nothing after its space
+// ends the text where it began. Returns the length of what remains.
+size_t stripLauncherSwitches(wchar_t* text);
+
+// Splits `classpath` (`length` characters, changed in place) at ";" and appends
+// each item followed by ";" to `args`; an item with "*" or "?" is replaced by
+// every entry the directory search finds for it. Logs each item and entry.
+// 0 when something does not fit (the reason is added to messageText).
+int appendClasspathItems(TextBuffer& args, wchar_t* classpath, size_t length);

@@ -90,12 +90,13 @@ bool enterWorkingDirectory() {
 }
 
 // The child's whole command line is the quoted launcher path, a blank and
-// launcherArgs; the system takes at most 32767 characters.
+// launcherArgs. The system takes at most 32767 units with the terminating zero,
+// so 32766 characters: one more reaches the child cut, without any error.
 bool childCommandLineFits() {
     size_t total = 1 + textLength(launcherPath) + 2 + textLength(launcherArgs);
-    if (total <= LONG_TEXT_CAPACITY - 1) return true;
-    explainFailure(L"The command line for the Java runtime would be longer than 32767 characters. "
-                   L"Shorten the configured options, classpath or arguments.");
+    if (total <= LONG_TEXT_CAPACITY - 2) return true;
+    explainFailure(L"The command line for the Java runtime would be longer than the 32766 characters the system "
+                   L"can pass on. Shorten the configured options, classpath or arguments.");
     return false;
 }
 

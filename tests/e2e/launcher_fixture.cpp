@@ -15,6 +15,8 @@ void LauncherTest::SetUp() {
     }
     testDir = joinPath(joinPath(tempDirectory(), L"qdt"), name);
     removeTree(testDir);
+    // SetUp may run again inside a table-driven test: each case stamps its own launcher.
+    launcherPrepared = false;
     appDir = joinPath(testDir, L"app");
     ASSERT_TRUE(makeDirectories(appDir));
     records = shippedRecords();
