@@ -56,6 +56,30 @@ TEST(LauncherImage, StartsWithKernelAdvapiAndTheCRuntimeOnly) {
 // On Windows this catches a launcher that searches its own folder for DLLs;
 // Wine prefers its built-in system DLLs, so there it can only confirm that
 // nothing from the folder was loaded.
+TEST(LauncherImage, CarriesIts64PixelIconVersionAndManifest) {
+    HMODULE module = LoadLibraryExW(shippedLauncherPath().c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(nullptr, module);
+    HICON icon = static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 64, 64, 0));
+    ASSERT_NE(nullptr, icon) << "icon group 1";
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bitmap = {};
+    GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(64, bitmap.bmWidth);
+    EXPECT_EQ(64, bitmap.bmHeight);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    DestroyIcon(icon);
+    HRSRC manifest = FindResourceExW(module, RT_MANIFEST, MAKEINTRESOURCEW(1), 0x0400);
+    ASSERT_NE(nullptr, manifest);
+    std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                     SizeofResource(module, manifest));
+    EXPECT_NE(std::string::npos, text.find("level=\"asInvoker\" uiAccess=\"false\""));
+    EXPECT_NE(nullptr, FindResourceExW(module, RT_VERSION, MAKEINTRESOURCEW(1), 0x0400));
+    FreeLibrary(module);
+}
+
 TEST_F(LauncherTest, DllsPlantedNextToTheLauncherAreNeverLoaded) {
     installRuntime();
     records.erase(1); // no runtime: the run ends in a report, which binds user32
