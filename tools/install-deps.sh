@@ -17,4 +17,4 @@ if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
 
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update
-"${as_root[@]}" apt-get install -y --no-install-recommends "${packages[@]}"
+"${as_root[@]}" apt-get install -y "${packages[@]}"
