@@ -37,6 +37,11 @@ void LauncherTest::childActions(const std::string& actions) {
 
 void LauncherTest::prepareLauncher() {
     if (launcherPrepared) return;
+    if (!preconfiguredLauncher.empty()) {
+        ASSERT_TRUE(CopyFileW(preconfiguredLauncher.c_str(), exePath().c_str(), FALSE));
+        launcherPrepared = true;
+        return;
+    }
     ASSERT_TRUE(CopyFileW(bareLauncherPath().c_str(), exePath().c_str(), FALSE));
     ASSERT_TRUE(stampRecords(exePath(), records));
     launcherPrepared = true;

@@ -29,6 +29,9 @@ protected:
                           DWORD timeoutMs = 20000);
     // Copies the record-free launcher and stamps `records` into it.
     void prepareLauncher();
+    // A launcher configured elsewhere (by qdstamp, say), used as it is: copied
+    // to exePath() without stamping `records`.
+    std::wstring preconfiguredLauncher;
 
     e2e::ChildRecord child() const { return e2e::readChildRecord(childRecordPath()); }
     bool childRan() const { return e2e::fileExists(childRecordPath()); }
