@@ -166,3 +166,36 @@ TEST_F(PrivateLauncherTest, SecondLaunchReusesTheRunningCopy) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PrivateLauncherTest, ReadOnlyRuntimeFolderFallsBackToThePlainLauncher) {
+    std::wstring runtimeDir = appDir + L"\\jvm";
+    ASSERT_TRUE(SetFileAttributesW(runtimeDir.c_str(), FILE_ATTRIBUTE_READONLY));
+    std::wstring probe = runtimeDir + L"\\probe-dir";
+    bool writable = CreateDirectoryW(probe.c_str(), nullptr) != 0;
+    if (writable) {
+        RemoveDirectoryW(probe.c_str());
+        SetFileAttributesW(runtimeDir.c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "read-only folders are writable for this user here (Wine running as root)";
+    }
+    RunResult run = launch(L"--qd-debug");
+    SetFileAttributesW(runtimeDir.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty()) << "the private launcher never makes the launch fail";
+    EXPECT_EQ(plainLauncher(), child().value(L"exe"));
+    EXPECT_NE(std::string::npos, logBytes().find("Mkdir failed:\t" + narrow(privateDir) + "\r\n"));
+}
+
+TEST_F(PrivateLauncherTest, FileInThePlaceOfThePrivateFolderFallsBackToThePlainLauncher) {
+    ASSERT_TRUE(writeFileBytes(privateDir, "not a folder"));
+    RunResult run = launch(L"--qd-debug");
+
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_EQ(plainLauncher(), child().value(L"exe"));
+    EXPECT_EQ("not a folder", readFileBytes(privateDir));
+}
+
+} // namespace
