@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "cmdline/launcher_args.h"
 #include "config/config_records.h"
 #include "e2e_harness.h"
@@ -30,21 +31,8 @@ namespace {
 const int PREPARATION_RUNS = 41;
 const int WHOLE_RUNS = 15;
 
-double nowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double median(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
+using bench::median;
+using bench::nowMs;
 
 struct Setup {
     std::wstring appDir;

@@ -33,10 +33,8 @@ int refuse(const wchar_t* reason) {
 
 // "<what> would make the command line for the Java runtime longer than 32767 characters."
 int refuseTooLong(const wchar_t* what) {
-    TextBuffer reason = emptyTextBuffer(reasonText, MESSAGE_CAPACITY);
-    appendText(reason, what);
-    appendText(reason, L" would make the command line for the Java runtime longer than 32767 characters.");
-    return refuse(reasonText);
+    explainFailureAbout(L"", what, L" would make the command line for the Java runtime longer than 32767 characters.");
+    return 0;
 }
 
 // The item's folder part and a found name together exceed what a path may hold.

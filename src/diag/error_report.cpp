@@ -25,6 +25,15 @@ void explainFailure(const wchar_t* reason) {
     SetLastError(0);
 }
 
+void explainFailureAbout(const wchar_t* before, const wchar_t* subject, const wchar_t* after) {
+    static wchar_t reason[MESSAGE_CAPACITY];
+    TextBuffer b = emptyTextBuffer(reason, MESSAGE_CAPACITY);
+    appendText(b, before);
+    appendText(b, subject);
+    appendText(b, after);
+    explainFailure(reason);
+}
+
 void describeErrorCode(unsigned long code, wchar_t* buffer, unsigned long capacity) {
     TextBuffer b = emptyTextBuffer(buffer, capacity);
     appendText(b, L"System error code ");

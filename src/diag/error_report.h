@@ -16,6 +16,9 @@ void appendToMessage(const wchar_t* text);
 // so that no unrelated system text is added to it.
 void explainFailure(const wchar_t* reason);
 
+// The same for a reason that names something: `before`, `subject`, `after`.
+void explainFailureAbout(const wchar_t* before, const wchar_t* subject, const wchar_t* after);
+
 // The text shown after the message for an error code the system has no text
 // for: "System error code <decimal> (0x<hex>)." Exposed for tests.
 void describeErrorCode(unsigned long code, wchar_t* buffer, unsigned long capacity);

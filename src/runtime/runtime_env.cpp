@@ -218,12 +218,8 @@ int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen) {
             // The environment holds at most 32766 characters per value; a cut
             // value would hand the application a wrong setting.
             if (value.overflowed || value.length > ENVIRONMENT_CAPACITY - 1) {
-                wchar_t reason[MESSAGE_CAPACITY];
-                TextBuffer b = emptyTextBuffer(reason, MESSAGE_CAPACITY);
-                appendText(b, L"The configured value of the environment variable ");
-                appendText(b, variableName);
-                appendText(b, L" is longer than 32766 characters once expanded.");
-                explainFailure(reason);
+                explainFailureAbout(L"The configured value of the environment variable ", variableName,
+                                    L" is longer than 32766 characters once expanded.");
                 return 0;
             }
             logLine(L"Set var:\t%s = %s\n", variableName, expandedValue);

@@ -78,12 +78,8 @@ int refuseLongConfiguredRuntime() {
 
 int refuseLongRegisteredRuntime() {
     clearText(runtimeHome, PATH_CAPACITY);
-    wchar_t reason[MESSAGE_CAPACITY];
-    TextBuffer b = emptyTextBuffer(reason, MESSAGE_CAPACITY);
-    appendText(b, L"The Java runtime registered under HKEY_LOCAL_MACHINE\\");
-    appendText(b, foundRuntimeKey);
-    appendText(b, L" is in a folder whose launcher path is longer than 259 characters.");
-    explainFailure(reason);
+    explainFailureAbout(L"The Java runtime registered under HKEY_LOCAL_MACHINE\\", foundRuntimeKey,
+                        L" is in a folder whose launcher path is longer than 259 characters.");
     return 0;
 }
 
