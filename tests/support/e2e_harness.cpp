@@ -57,22 +57,6 @@ std::wstring buildEnvironmentBlock(const std::map<std::wstring, std::wstring>& e
     return result;
 }
 
-struct DialogSearch {
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK findDialogs(HWND window, LPARAM param) {
-    DialogSearch* search = reinterpret_cast<DialogSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->pid || !IsWindowVisible(window)) return TRUE;
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (wcscmp(className, L"#32770") == 0) search->found.push_back(window);
-    return TRUE;
-}
-
 std::wstring windowText(HWND window) {
     int length = GetWindowTextLengthW(window);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -312,10 +296,9 @@ RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, con
             break;
         }
         if (whileRunning) whileRunning(process.dwProcessId);
-        DialogSearch search = {process.dwProcessId, {}};
-        EnumWindows(findDialogs, reinterpret_cast<LPARAM>(&search));
-        for (HWND dialog : search.found) {
-            if (answered.count(dialog)) continue;
+        for (const WindowInfo& window : topLevelWindows(process.dwProcessId)) {
+            HWND dialog = window.handle;
+            if (!window.visible || window.className != L"#32770" || answered.count(dialog)) continue;
             Dialog seen;
             seen.window = dialog;
             seen.seenAtMs = GetTickCount64() - start;

@@ -139,6 +139,17 @@ void pumpFor(DWORD milliseconds) {
     }
 }
 
+// Starts a process that inherits this one's inheritable handles.
+void startInheriting(std::wstring commandLine) {
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
@@ -191,25 +202,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
                 pumpFor(20);
             }
         } else if (verb == "spawn") {
-            std::wstring commandLine = widen(argument);
-            STARTUPINFOW si = {};
-            si.cb = sizeof(si);
-            PROCESS_INFORMATION pi = {};
-            if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-                CloseHandle(pi.hThread);
-                CloseHandle(pi.hProcess);
-            }
+            startInheriting(widen(argument));
         } else if (verb == "spawn-self") {
             wchar_t self[MAX_PATH] = {};
             GetModuleFileNameW(nullptr, self, MAX_PATH);
-            std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --sleep-only " + widen(argument);
-            STARTUPINFOW si = {};
-            si.cb = sizeof(si);
-            PROCESS_INFORMATION pi = {};
-            if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-                CloseHandle(pi.hThread);
-                CloseHandle(pi.hProcess);
-            }
+            startInheriting(L"\"" + std::wstring(self) + L"\" --sleep-only " + widen(argument));
         } else if (verb == "exit") {
             exitCode = static_cast<int>(std::stoul(argument, nullptr, 0));
             break;
