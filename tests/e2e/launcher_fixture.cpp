@@ -13,6 +13,11 @@ void LauncherTest::SetUp() {
     for (wchar_t& c : name) {
         if (c == L'/') c = L'_';
     }
+    // A folder of its own for every set-up in this process: a launcher file
+    // that just ran is never deleted and written again at the same place
+    // (repeated runs), which Wine was seen to refuse to start now and then.
+    static int setUps = 0;
+    name += L"-" + std::to_wstring(++setUps);
     testDir = joinPath(joinPath(tempDirectory(), L"qdt"), name);
     removeTree(testDir);
     // SetUp may run again inside a table-driven test: each case stamps its own launcher.
@@ -50,7 +55,7 @@ void LauncherTest::prepareLauncher() {
 RunResult LauncherTest::launch(const std::wstring& arguments, const Answer& answer, DWORD timeoutMs) {
     prepareLauncher();
     RunResult result = runProgram(exePath(), arguments, testDir, environment, answer, timeoutMs, whileRunning);
-    EXPECT_TRUE(result.started) << "the launcher could not be started";
+    EXPECT_TRUE(result.started) << "the launcher could not be started: error " << result.startError;
     EXPECT_TRUE(result.finished) << "the launcher did not end within " << timeoutMs << " ms";
     return result;
 }

@@ -275,6 +275,7 @@ RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, con
     ULONGLONG start = GetTickCount64();
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                         &block[0], workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &process)) {
+        result.startError = GetLastError();
         return result;
     }
     result.started = true;

@@ -62,6 +62,7 @@ Press pressOk(const Dialog&);
 
 struct RunResult {
     bool started = false;   // false: the system could not start the program at all
+    DWORD startError = 0;   // why it could not
     bool finished = false;  // false: the deadline passed and the process was killed
     DWORD exitCode = 0;
     DWORD pid = 0;
