@@ -141,18 +141,22 @@ TEST_F(CommandLineTest, JarInExeLeadsTheClasspath) {
 }
 
 TEST_F(CommandLineTest, JarFormWithoutMainClass) {
+    // What follows "-jar " for the executable's folder `dir` and path `exe`.
     struct Case {
         const char* what;
         const wchar_t* jar;
         bool jarInExe;
-        std::wstring expected;
+        std::wstring (*expected)(const std::wstring& dir, const std::wstring& exe);
     };
     const Case cases[] = {
-        {"the jar next to the executable", L"app.jar", false, L"-jar \"" + appDir + L"\\app.jar\""},
-        {"the executable itself", L"app.jar", true, L"-jar \"" + exePath() + L"\""},
+        {"the jar next to the executable", L"app.jar", false,
+         [](const std::wstring& dir, const std::wstring&) { return L"\"" + dir + L"\\app.jar\""; }},
+        {"the executable itself", L"app.jar", true,
+         [](const std::wstring&, const std::wstring& exe) { return L"\"" + exe + L"\""; }},
         {"an absolute jar is still put after the folder", L"C:\\app.jar", false,
-         L"-jar \"" + appDir + L"\\C:\\app.jar\""},
-        {"no jar at all", nullptr, false, L"-jar \"" + appDir + L"\\\""},
+         [](const std::wstring& dir, const std::wstring&) { return L"\"" + dir + L"\\C:\\app.jar\""; }},
+        {"no jar at all", nullptr, false,
+         [](const std::wstring& dir, const std::wstring&) { return L"\"" + dir + L"\\\""; }},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -162,7 +166,7 @@ TEST_F(CommandLineTest, JarFormWithoutMainClass) {
         if (c.jar != nullptr) records[14] = c.jar;
         if (c.jarInExe) records[17] = L"true";
         launch(L"--qd-debug");
-        EXPECT_EQ(c.expected, childArgs()) << c.what;
+        EXPECT_EQ(L"-jar " + c.expected(appDir, exePath()), childArgs()) << c.what;
         EXPECT_FALSE(contains(logBytes(), "Add classpath")) << c.what;
     }
 }
