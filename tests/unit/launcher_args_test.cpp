@@ -2,6 +2,7 @@
 // with their wildcard expansion.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -274,5 +275,32 @@ TEST_F(ClasspathItemsTest, WildcardEntriesThatDoNotFitTheCommandLineAreRefused) 
     EXPECT_EQ(1, append(L"lib\\*.jar", 10 * 10 + 1)) << "exactly enough room";
     EXPECT_EQ(100u, result().size());
 }
+
+const wchar_t CANARY = 0xA5A5;
+
+// Random texts of the characters that matter, checked in place with canaries.
+TEST(RandomizedSwitchRemoval, MatchesTheRepeatedSearchInPlace) {
+    const std::vector<std::wstring> pieces = {L"-", L"--", L"q", L"d", L"--qd-", L" ", L"\t", L"x", L"\"", L"a"};
+    std::mt19937 random(42);
+    std::uniform_int_distribution<size_t> pieceCount(0, 24);
+    for (int i = 0; i < 50000; ++i) {
+        std::wstring text;
+        for (size_t k = pieceCount(random); k > 0; --k) {
+            text += pieces[std::uniform_int_distribution<size_t>(0, pieces.size() - 1)(random)];
+        }
+        // The text, its terminator, then canaries that must stay untouched.
+        std::vector<wchar_t> buffer(text.begin(), text.end());
+        buffer.push_back(0);
+        buffer.insert(buffer.end(), 8, CANARY);
+        size_t length = stripLauncherSwitches(buffer.data());
+
+        for (size_t k = text.size() + 1; k < buffer.size(); ++k) ASSERT_EQ(CANARY, buffer[k]) << "case " << i;
+        std::wstring remaining(buffer.data());
+        ASSERT_EQ(strippedTheSlowWay(text), remaining) << "case " << i;
+        ASSERT_EQ(remaining.size(), length);
+        ASSERT_EQ(std::wstring::npos, remaining.find(L"--qd-"));
+    }
+}
+
 
 } // namespace

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cmdline/launcher_args.h"
 #include "config/options_file.h"
 #include "config/var_expansion.h"
 #include "launch/bounded_text.h"
@@ -117,41 +116,6 @@ TEST(RandomizedExpansion, MatchesTheRulesAndNeverPassesTheCapacity) {
     // The inputs reach both kinds of early stop often.
     EXPECT_GT(overflowed, 1000);
     EXPECT_GT(incomplete, 1000);
-}
-
-// --- stripLauncherSwitches ----------------------------------------------
-
-// The removal as stated: repeat from the start until no "--qd-" is left.
-std::wstring modelStrip(std::wstring text) {
-    for (;;) {
-        size_t occurrence = text.find(L"--qd-");
-        if (occurrence == std::wstring::npos) return text;
-        size_t space = text.find(L' ', occurrence);
-        if (space != std::wstring::npos && space + 1 < text.size()) {
-            text.erase(occurrence, space + 1 - occurrence);
-        } else {
-            text.erase(occurrence);
-        }
-    }
-}
-
-TEST(RandomizedSwitchRemoval, MatchesTheRepeatedSearchInPlace) {
-    const std::vector<std::wstring> pieces = {L"-", L"--", L"q", L"d", L"--qd-", L" ", L"\t", L"x", L"\"", L"a"};
-    std::mt19937 random(42);
-    std::uniform_int_distribution<size_t> pieceCount(0, 24);
-    for (int i = 0; i < 50000; ++i) {
-        std::wstring text = randomFrom(random, pieces, pieceCount(random));
-        GuardedBuffer buffer(text.size() + 1);
-        std::copy(text.begin(), text.end(), buffer.units.begin());
-        buffer.units[text.size()] = 0;
-        size_t length = stripLauncherSwitches(buffer.units.data());
-
-        ASSERT_TRUE(buffer.guardIntact()) << "case " << i;
-        std::wstring remaining(buffer.units.data());
-        ASSERT_EQ(modelStrip(text), remaining) << "case " << i;
-        ASSERT_EQ(remaining.size(), length);
-        ASSERT_EQ(std::wstring::npos, remaining.find(L"--qd-"));
-    }
 }
 
 // --- the options-file filter --------------------------------------------
