@@ -5,6 +5,7 @@
 
 #include "config/config_records.h"
 #include "diag/debug_log.h"
+#include "diag/error_report.h"
 #include "diag/ui_calls.h"
 #include "launch/launch_state.h"
 
@@ -111,7 +112,9 @@ void applyInitialHeap(TextBuffer& args, unsigned long long freeBytes, int floorM
 int applyMaxHeap(TextBuffer& args, unsigned long long freeBytes, int minMb, int preferredMb, int maxMb, LCID locale,
                  AskUserCall askUser) {
     MaxHeapPlan plan = planMaxHeap(freeBytes, minMb, preferredMb, maxMb);
+    // Both stops are the launcher's own decisions: no system text goes with them.
     if (plan.check == MAX_HEAP_TOO_LITTLE) {
+        clearFailureCode();
         const MemoryTexts& texts = memoryTextsFor(locale);
         TextBuffer message = emptyTextBuffer(messageText, MESSAGE_CAPACITY);
         appendText(message, texts.tooLittleBefore);
@@ -122,7 +125,10 @@ int applyMaxHeap(TextBuffer& args, unsigned long long freeBytes, int minMb, int 
     if (plan.check == MAX_HEAP_ASK) {
         // Only an explicit Yes goes on; a box that cannot be shown counts as No.
         const MemoryTexts& texts = memoryTextsFor(locale);
-        if (askUser(texts.lowMemoryQuestion, errorTitle, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return 0;
+        if (askUser(texts.lowMemoryQuestion, errorTitle, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+            clearFailureCode();
+            return 0;
+        }
     }
     if (plan.sizeMb <= 0) return 1;
     logLine(L"Heap %s:\t min:%d MB pref:%d max:%d , Free: %zd MB, Heap size: %d MB\n", L"-Xmx", minMb, preferredMb,

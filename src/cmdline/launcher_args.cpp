@@ -78,14 +78,10 @@ int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLeng
     TextBuffer path = emptyTextBuffer(wildcardPath, PATH_CAPACITY);
     if (!appendTextN(path, item, directoryLength)) return refuseWildcardPath(item, directoryLength, L"");
 
-    // A pattern that matches nothing is no error: keep the pending code as it was.
-    DWORD pendingError = GetLastError();
+    // A pattern that matches nothing is no error.
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW(item, &entry);
-    if (search == INVALID_HANDLE_VALUE) {
-        SetLastError(pendingError);
-        return 1;
-    }
+    if (search == INVALID_HANDLE_VALUE) return 1;
     int result = 1;
     do {
         truncateText(path, directoryLength);
@@ -102,7 +98,6 @@ int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLeng
         logLine(L"      \"      :\t%s\n", wildcardPath);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
-    if (result) SetLastError(pendingError);
     return result;
 }
 

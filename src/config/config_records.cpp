@@ -31,6 +31,8 @@ BOOL CALLBACK noteRecordLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_
 
 // The system's lookup falls back to other languages when a record is missing
 // under the one asked for; a record counts only when stored under 0x0400.
+// Stopping the enumeration early leaves ERROR_RESOURCE_ENUM_USER_STOP pending
+// on Windows: harmless, since no report reads the thread's last-error value.
 bool storedUnderRecordLanguage(WORD id) {
     bool found = false;
     EnumResourceLanguagesW(moduleHandle, RT_RCDATA, MAKEINTRESOURCEW(id), noteRecordLanguage,
@@ -45,14 +47,17 @@ bool isSpace(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 RecordLookup findConfigRecord(WORD id, const wchar_t** text, size_t* length) {
     HRSRC resource = FindResourceExW(moduleHandle, RT_RCDATA, MAKEINTRESOURCEW(id), RECORD_LANGUAGE);
     if (resource != nullptr && !storedUnderRecordLanguage(id)) resource = nullptr;
-    if (resource == nullptr) {
-        SetLastError(0);
-        return RECORD_ABSENT;
-    }
+    if (resource == nullptr) return RECORD_ABSENT;
     HGLOBAL loaded = LoadResource(moduleHandle, resource);
-    if (loaded == nullptr) return RECORD_UNREADABLE;
+    if (loaded == nullptr) {
+        noteFailedCall();
+        return RECORD_UNREADABLE;
+    }
     const wchar_t* data = static_cast<const wchar_t*>(LockResource(loaded));
-    if (data == nullptr) return RECORD_UNREADABLE;
+    if (data == nullptr) {
+        failureCode = ERROR_INVALID_DATA; // LockResource sets no code of its own
+        return RECORD_UNREADABLE;
+    }
     size_t units = SizeofResource(moduleHandle, resource) / sizeof(wchar_t);
     *text = data;
     *length = textLengthBounded(data, units);

@@ -49,8 +49,8 @@ enum RecordLookup { RECORD_ABSENT, RECORD_UNREADABLE, RECORD_FOUND };
 // Finds a record in moduleHandle. On RECORD_FOUND, *text points at the stored
 // units and *length is the number before the first zero unit, never beyond the
 // stored size (a record stored without its terminator ends with its data).
-// RECORD_ABSENT resets the thread's last-error code to 0; RECORD_UNREADABLE
-// leaves the code of the failed load in place.
+// RECORD_UNREADABLE notes the failed load's error code as failureCode, so a
+// failure that the missing text causes reports it; RECORD_ABSENT notes nothing.
 RecordLookup findConfigRecord(WORD id, const wchar_t** text, size_t* length);
 
 // Copies the record's text into `buffer` and returns 1, or returns 0 and leaves

@@ -72,14 +72,11 @@ void readOptionsFile(const wchar_t* exePath, TextBuffer& jvmOptionsText) {
     wchar_t path[PATH_CAPACITY];
     if (!optionsFilePathFor(exePath, path)) return;
     // Not inheritable, and shared for reading only: while another program
-    // writes the file the open fails and the file is skipped.
-    DWORD pendingError = GetLastError();
+    // writes the file the open fails and the file is skipped. A missing file
+    // is no error.
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        appendOptionsFromFile(file, jvmOptionsText);
-        CloseHandle(file);
-    }
-    // A missing file is no error: it must not add a system text to a later report.
-    SetLastError(pendingError);
+    if (file == INVALID_HANDLE_VALUE) return;
+    appendOptionsFromFile(file, jvmOptionsText);
+    CloseHandle(file);
 }

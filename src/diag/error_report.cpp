@@ -19,10 +19,20 @@ void appendToMessage(const wchar_t* text) {
     appendText(message, L"...");
 }
 
+void noteFailedCall() { failureCode = GetLastError(); }
+
+void clearFailureCode() { failureCode = 0; }
+
 void explainFailure(const wchar_t* reason) {
     if (messageText[0] != 0) appendToMessage(L"\n\n");
     appendToMessage(reason);
-    SetLastError(0);
+    clearFailureCode();
+}
+
+void explainFailedCall(const wchar_t* reason) {
+    DWORD code = GetLastError();
+    explainFailure(reason);
+    failureCode = code;
 }
 
 void explainFailureAbout(const wchar_t* before, const wchar_t* subject, const wchar_t* after) {
@@ -46,7 +56,8 @@ void describeErrorCode(unsigned long code, wchar_t* buffer, unsigned long capaci
 }
 
 void reportError() {
-    DWORD code = GetLastError();
+    DWORD code = failureCode;
+    failureCode = 0;
     if (code != 0) {
         wchar_t* systemText = nullptr;
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,

@@ -21,6 +21,20 @@ extern BOOL isWow64;
 extern wchar_t helpUrl[URL_CAPACITY];
 extern wchar_t errorTitle[NAME_CAPACITY];
 extern wchar_t messageText[MESSAGE_CAPACITY];
+
+// The system error code that belongs to the pending failure; 0 when the
+// failure is one of the launcher's own reasons and brings no system text.
+//
+// The convention for every step: a step that fails because a platform call
+// failed captures that call's code right after it (noteFailedCall or
+// explainFailedCall, error_report.h) and so carries it with the failure to the
+// report. reportError shows this value and never reads the thread's
+// last-error value, so whatever calls succeed in between (record reads, log
+// lines, probes, a search) cannot change what the report says. A failure of
+// the launcher's own sets 0 (explainFailure does; a step that only loads a
+// message calls clearFailureCode). Never save and restore GetLastError to
+// protect a report.
+extern DWORD failureCode;
 extern wchar_t mutexName[NAME_CAPACITY];
 extern wchar_t oldCwd[PATH_CAPACITY];
 extern wchar_t workDir[PATH_CAPACITY];
@@ -39,22 +53,28 @@ extern DWORD priorityClass;        // the child's creation flags
 extern BOOL jarInExe;              // CFG_JAR_IN_EXE, read with the runtime environment
 extern wchar_t launcherArgs[LONG_TEXT_CAPACITY];
 
+extern HANDLE instanceMutex;       // the single-instance mutex; nullptr without CFG_MUTEX
 extern PROCESS_INFORMATION child;
 extern DWORD childExitCode;
 extern ULONGLONG startTick;
 
-extern HANDLE stderrPipeRead;
-extern HANDLE stderrPipeWrite;
-extern HANDLE stdoutPipeRead;
-extern HANDLE stdoutPipeWrite;
-extern HANDLE stderrThread;
-extern HANDLE stdoutThread;
-extern HANDLE stderrCaptureFile;
-extern HANDLE stdoutCaptureFile;
-extern wchar_t stderrCapturePath[PATH_CAPACITY];
-extern wchar_t stdoutCapturePath[PATH_CAPACITY];
-extern BOOL stderrSeen;
-extern BOOL stdoutSeen;
+// One output of the child and the thread that copies it to a temporary file.
+// The launcher fills in the pipe and the prefix and starts the thread with a
+// pointer to its channel; from then on the thread uses only what its channel
+// holds, and the launcher reads path and seen, and closes the read end, only
+// once the thread has ended (ended is set). A thread that never ends keeps its
+// channel and its handles to the end of the process.
+struct CaptureChannel {
+    HANDLE pipeRead;               // the thread's: read until the end of the data
+    HANDLE pipeWrite;              // the launcher's: handed to the child, then closed
+    const wchar_t* prefix;         // of the temporary file's name
+    HANDLE thread;                 // the copying thread, until it is collected
+    wchar_t path[PATH_CAPACITY];   // the temporary file; empty when none could be made
+    BOOL seen;                     // the child wrote at least one byte
+    BOOL ended;                    // the thread ended; path and seen are final
+};
+extern CaptureChannel stderrCapture;
+extern CaptureChannel stdoutCapture; // used only with "--qd-stdout"
 
 extern BOOL splashShown;
 extern BOOL waitForChild;

@@ -29,11 +29,17 @@ namespace {
 
 bool findExecutablePath() {
     moduleHandle = GetModuleHandleW(nullptr);
-    if (moduleHandle == nullptr) return false;
+    if (moduleHandle == nullptr) {
+        noteFailedCall();
+        return false;
+    }
 
     clearText(exePath, PATH_CAPACITY);
     DWORD length = GetModuleFileNameW(moduleHandle, exePath, PATH_CAPACITY);
-    if (length == 0) return false;
+    if (length == 0) {
+        noteFailedCall();
+        return false;
+    }
     if (length >= PATH_CAPACITY) {
         // The system cut the path to fit: every path derived from it would be wrong.
         clearText(exePath, PATH_CAPACITY);
@@ -61,10 +67,11 @@ void queryWow64() {
 bool claimSingleInstance() {
     loadConfigString(CFG_MUTEX, mutexName, NAME_CAPACITY);
     if (mutexName[0] == 0) return true;
-    // Inheritable and never closed: the child holds the name too, so it stays
-    // taken while either process runs.
+    // Inheritable and never closed: the child inherits it (startChild names it
+    // among the handles the child gets), so the name stays taken while either
+    // process runs.
     SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    CreateMutexW(&inheritable, FALSE, mutexName);
+    instanceMutex = CreateMutexW(&inheritable, FALSE, mutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         logLine(L"Instance already exists.");
         return false;

@@ -165,7 +165,9 @@ int appendToPath(const wchar_t* dir) {
     TextBuffer path = textBufferOver(pathValue, ENVIRONMENT_CAPACITY);
     appendChar(path, L';');
     appendText(path, dir);
-    return SetEnvironmentVariableW(L"Path", pathValue) ? 1 : 0;
+    if (SetEnvironmentVariableW(L"Path", pathValue)) return 1;
+    noteFailedCall();
+    return 0;
 }
 
 bool nextVariableItem(const wchar_t** cursor, const wchar_t** item, size_t* itemLength) {
@@ -233,12 +235,8 @@ int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen) {
 bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeDirLen) {
     if (!usePrivate) return setPlainLauncher();
 
-    // Nothing on this path makes the launch fail, so none of its error codes
-    // may reach a later report either.
-    DWORD pendingError = GetLastError();
     static PrivateLauncherPaths paths;
     bool usePrivateCopy = composePrivateLauncherPaths(paths, exePath, exeDirLen) && installPrivateCopy(paths);
-    SetLastError(pendingError);
     if (!usePrivateCopy) return setPlainLauncher();
     copyText(launcherPath, PATH_CAPACITY, paths.privateCopy);
     return true;

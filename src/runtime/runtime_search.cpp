@@ -26,6 +26,10 @@ const RuntimeFamilyKey IBM_KEYS[2] = {
 // The configured runtime directory after expansion.
 wchar_t expandedRuntimeDir[LONG_TEXT_CAPACITY];
 
+// Why the last launcher check found no launcher program: the failed probe's
+// error code, 0 when it found a folder or had no path to test.
+DWORD launcherProbeError;
+
 // The subkey names of one family key; registry key names are far shorter.
 const DWORD SUBKEY_NAME_CAPACITY = 1024;
 
@@ -51,11 +55,10 @@ bool launcherPathFits() {
     return appendLauncherName(candidate);
 }
 
-// The pending error code at this point comes from unrelated checks (the
-// bundled folder's launcher, a registry lookup): it is cleared so that the
-// report shows the version requirement alone.
+// The report shows the version requirement alone: no system call's failure
+// is the reason (a registry key that cannot be opened is no suitable runtime).
 int failNoSuitableRuntime() {
-    SetLastError(0);
+    clearFailureCode();
     loadConfigString(MSG_RUNTIME_VERSION_ERROR, messageText, MESSAGE_CAPACITY);
     appendToMessage(L" ");
     appendToMessage(minVersion);
@@ -129,7 +132,9 @@ int useRegisteredRuntime() {
     if (home.overflowed || !launcherPathFits()) return refuseLongRegisteredRuntime();
 
     if (checkLauncher()) return 1;
-    // The best version is broken: say so rather than start an older one.
+    // The best version is broken: say so rather than start an older one. The
+    // failed probe's code (a folder or file that is not there) goes with it.
+    failureCode = launcherProbeError;
     loadConfigString(MSG_LAUNCHER_ERROR, messageText, MESSAGE_CAPACITY);
     return 0;
 }
@@ -150,10 +155,12 @@ bool appendLauncherName(wchar_t* path) {
 bool checkLauncher() {
     wchar_t candidate[PATH_CAPACITY] = {};
     bool found = false;
+    launcherProbeError = 0;
     if (runtimeHome[0] != 0) {
         copyText(candidate, PATH_CAPACITY, runtimeHome);
         if (appendLauncherName(candidate)) {
             DWORD attributes = GetFileAttributesW(candidate);
+            if (attributes == INVALID_FILE_ATTRIBUTES) launcherProbeError = GetLastError();
             found = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
         }
     }
@@ -161,14 +168,14 @@ bool checkLauncher() {
     return found;
 }
 
-namespace {
-
-int locateRuntimeIn(const wchar_t* exePath, size_t exeDirLen) {
+int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     if (!composeConfiguredRuntime(exePath, exeDirLen)) return 0;
     if (checkLauncher()) return 1;
 
     if (!loadConfigString(CFG_MIN_VERSION, minVersion, NAME_CAPACITY)) {
         if (configFaulted()) return 0;
+        // The message says what is missing; the probe's "not found" adds nothing.
+        clearFailureCode();
         loadConfigString(MSG_RUNTIME_DIR_ERROR, messageText, MESSAGE_CAPACITY);
         return 0;
     }
@@ -179,18 +186,6 @@ int locateRuntimeIn(const wchar_t* exePath, size_t exeDirLen) {
     searchInstalledRuntimes(searchOrder);
     if (foundRuntime == FAMILY_NONE) return failNoSuitableRuntime();
     return useRegisteredRuntime();
-}
-
-} // namespace
-
-int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
-    // Probing a folder that holds no runtime is part of the search, not an
-    // error of the launch: once a runtime is found, a later report must not
-    // show the system text of such a probe.
-    DWORD pendingError = GetLastError();
-    int located = locateRuntimeIn(exePath, exeDirLen);
-    if (located) SetLastError(pendingError);
-    return located;
 }
 
 size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], RuntimeFamilyKey (&searched)[2]) {

@@ -262,6 +262,15 @@ std::string latin1(const std::wstring& text) {
 
 Press pressOk(const Dialog&) { return Press::Ok; }
 
+std::wstring systemErrorText(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM,
+                   nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring result = text != nullptr ? text : L"";
+    if (text != nullptr) LocalFree(text);
+    return result;
+}
+
 RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingDir,
                      const std::map<std::wstring, std::wstring>& environment, const Answer& answer,
                      DWORD timeoutMs, const Observer& whileRunning) {

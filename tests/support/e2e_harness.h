@@ -43,6 +43,10 @@ std::vector<std::wstring> listFiles(const std::wstring& pattern); // bare names
 std::wstring tempDirectory();                                      // with a trailing backslash
 std::wstring joinPath(const std::wstring& a, const std::wstring& b);
 
+// The system's text for an error code, as a report appends it after an empty
+// line; empty when the system has none.
+std::wstring systemErrorText(DWORD code);
+
 // Text conversions for assertions.
 std::string narrow(const std::wstring& text);  // UTF-8
 std::wstring widen(const std::string& text);   // from UTF-8

@@ -82,13 +82,20 @@ TEST_F(MessageTextTest, OverlongAppendKeepsTheStartAndMarksTheCut) {
     EXPECT_EQ(message, std::wstring(messageText)) << "a full message is left as it is";
 }
 
-TEST_F(MessageTextTest, ExplainedFailureIsItsOwnParagraphAndClearsTheErrorCode) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
+TEST_F(MessageTextTest, ExplainedFailureIsItsOwnParagraphWithoutASystemCode) {
+    failureCode = ERROR_FILE_NOT_FOUND;
     explainFailure(L"Reason one.");
     EXPECT_STREQ(L"Reason one.", messageText);
-    EXPECT_EQ(0u, GetLastError());
+    EXPECT_EQ(0u, failureCode);
     explainFailure(L"Reason two.");
     EXPECT_STREQ(L"Reason one.\n\nReason two.", messageText);
+}
+
+TEST_F(MessageTextTest, ExplainedFailedCallKeepsTheCodeOfThatCall) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY); // as the failed call left it
+    explainFailedCall(L"Reason.");
+    EXPECT_STREQ(L"Reason.", messageText);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), failureCode);
 }
 
 TEST(ErrorCodeText, ShowsDecimalAndHex) {
