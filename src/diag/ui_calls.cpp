@@ -20,7 +20,6 @@ HMODULE loadSystemLibrary(const wchar_t* name) {
 
 bool bindUserCalls() {
     if (userCallsBound) return true;
-    DWORD pendingError = GetLastError();
     HMODULE module = loadSystemLibrary(L"user32.dll");
     bool ok = module != nullptr;
     if (ok) {
@@ -35,10 +34,11 @@ bool bindUserCalls() {
              bindCall(module, "UpdateWindow", user32.UpdateWindow) &&
              bindCall(module, "SetTimer", user32.SetTimer) &&
              bindCall(module, "KillTimer", user32.KillTimer) &&
-             bindCall(module, "GetMessageW", user32.GetMessageW) &&
+             bindCall(module, "DestroyWindow", user32.DestroyWindow) &&
+             bindCall(module, "MsgWaitForMultipleObjectsEx", user32.MsgWaitForMultipleObjectsEx) &&
+             bindCall(module, "PeekMessageW", user32.PeekMessageW) &&
              bindCall(module, "TranslateMessage", user32.TranslateMessage) &&
              bindCall(module, "DispatchMessageW", user32.DispatchMessageW) &&
-             bindCall(module, "PostQuitMessage", user32.PostQuitMessage) &&
              bindCall(module, "EnumWindows", user32.EnumWindows) &&
              bindCall(module, "GetWindowThreadProcessId", user32.GetWindowThreadProcessId) &&
              bindCall(module, "GetWindowLongW", user32.GetWindowLongW) &&
@@ -47,9 +47,10 @@ bool bindUserCalls() {
              bindCall(module, "SetForegroundWindow", user32.SetForegroundWindow);
     }
     userCallsBound = ok;
-    SetLastError(pendingError);
     return ok;
 }
+
+bool userCallsInUse() { return userCallsBound; }
 
 int showMessageBox(const wchar_t* text, const wchar_t* title, UINT type) {
     if (!bindUserCalls()) return 0;

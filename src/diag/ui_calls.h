@@ -19,10 +19,11 @@ struct UserCalls {
     decltype(&::UpdateWindow) UpdateWindow;
     decltype(&::SetTimer) SetTimer;
     decltype(&::KillTimer) KillTimer;
-    decltype(&::GetMessageW) GetMessageW;
+    decltype(&::DestroyWindow) DestroyWindow;
+    decltype(&::MsgWaitForMultipleObjectsEx) MsgWaitForMultipleObjectsEx;
+    decltype(&::PeekMessageW) PeekMessageW;
     decltype(&::TranslateMessage) TranslateMessage;
     decltype(&::DispatchMessageW) DispatchMessageW;
-    decltype(&::PostQuitMessage) PostQuitMessage;
     decltype(&::EnumWindows) EnumWindows;
     decltype(&::GetWindowThreadProcessId) GetWindowThreadProcessId;
     decltype(&::GetWindowLongW) GetWindowLongW;
@@ -34,8 +35,11 @@ struct UserCalls {
 // The bound functions; valid after bindUserCalls() returned true.
 extern UserCalls user32;
 
-// Binds user32.dll on first use. The thread's last-error code is unchanged.
+// Binds user32.dll on first use.
 bool bindUserCalls();
+
+// Whether this run has bound user32 (and so may have had windows).
+bool userCallsInUse();
 
 // A message box with no owner window; 0 when user32 cannot be bound.
 int showMessageBox(const wchar_t* text, const wchar_t* title, UINT type);

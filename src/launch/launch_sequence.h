@@ -22,8 +22,23 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode);
 // Ordered preparation of a launch; see the step list in prepare_launch.cpp.
 int prepareLaunch(const wchar_t* argumentText);
 
-// Starts launcherPath with launcherArgs as the child; 0 when started, -1 when not.
+// Starts launcherPath with launcherArgs as the child; 0 when started, -1 when
+// not (messageText and failureCode ready for the report). The child inherits
+// only the handles that listInheritedHandles names.
 int startChild();
+
+// Fills `list` with the handles the child inherits: the write ends of its
+// output pipes and the single-instance mutex, then `extra` ones (a console
+// variant's own standard handles, say). Absent handles and repeats are left
+// out, and so is anything beyond the list's room. Returns their number.
+enum : size_t { MAX_INHERITED_HANDLES = 8 };
+size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE* extra, size_t extraCount);
+
+// A process-thread attribute list, in a fixed buffer, that restricts
+// inheritance to `handles` (each inheritable, none twice). nullptr, with
+// messageText or failureCode ready for the report, when it cannot be made.
+// The caller deletes it after CreateProcessW.
+LPPROC_THREAD_ATTRIBUTE_LIST inheritOnly(const HANDLE* handles, size_t count);
 // Closes the child's handles and the debug log.
 void releaseChild();
 // Brings the running instance's window (CFG_INSTANCE_TITLE) to the front.

@@ -13,67 +13,125 @@
 
 namespace {
 
-const DWORD THREAD_JOIN_MS = 1000;
-
 wchar_t childCommandLine[LONG_TEXT_CAPACITY];
+
+// The child inherits only the handles named in a handle-list attribute. The
+// attribute list lives in this fixed buffer: the system tells its size, and a
+// list larger than the buffer is refused rather than allocated.
+const size_t ATTRIBUTE_LIST_BYTES = 128;
+alignas(16) unsigned char attributeListBytes[ATTRIBUTE_LIST_BYTES];
 
 // An anonymous pipe whose write end the child inherits; the read end stays
 // with the launcher, so the reader sees end-of-data when the child (and
 // whatever inherited from it) has closed the write end.
-bool createCapturePipe(HANDLE* readEnd, HANDLE* writeEnd) {
+bool createCapturePipe(CaptureChannel& channel) {
     SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    if (!CreatePipe(readEnd, writeEnd, &inheritable, 0)) return false;
-    return SetHandleInformation(*readEnd, HANDLE_FLAG_INHERIT, 0) != 0;
-}
-
-HANDLE startCaptureThread(LPTHREAD_START_ROUTINE routine) {
-    return CreateThread(nullptr, 0, routine, nullptr, 0, nullptr);
-}
-
-void collectThread(HANDLE* thread) {
-    if (*thread == nullptr) return;
-    if (WaitForSingleObject(*thread, THREAD_JOIN_MS) == WAIT_TIMEOUT) {
-        // Something still holds the pipe's write end (a grandchild, say):
-        // cancel the blocking read and give the thread another second.
-        CancelSynchronousIo(*thread);
-        WaitForSingleObject(*thread, THREAD_JOIN_MS);
+    if (!CreatePipe(&channel.pipeRead, &channel.pipeWrite, &inheritable, 0) ||
+        !SetHandleInformation(channel.pipeRead, HANDLE_FLAG_INHERIT, 0)) {
+        noteFailedCall();
+        return false;
     }
-    CloseHandle(*thread);
-    *thread = nullptr;
+    return true;
 }
 
-void closePipeEnd(HANDLE* end) {
-    if (*end == nullptr) return;
-    CloseHandle(*end);
-    *end = nullptr;
+void closeHandleOnce(HANDLE* handle) {
+    if (*handle == nullptr) return;
+    CloseHandle(*handle);
+    *handle = nullptr;
 }
 
-// A failure after the splash window exists: its timer must not close the
-// report by posting the quit message into the box's own message loop.
+// A failure after the splash window exists: no tick may run inside the
+// report's box.
 int failAfterSplash() {
     stopSplashTimer();
     reportError();
     return EXIT_REPORTED_FAILURE;
 }
 
-void runMessageLoop() {
-    MSG message;
-    while (user32.GetMessageW(&message, nullptr, 0, 0) > 0) {
-        user32.TranslateMessage(&message);
-        user32.DispatchMessageW(&message);
+// Waits for the child's end on its process handle; its exit code says nothing
+// about whether it still runs (a program may exit with 259, STILL_ACTIVE).
+//
+// A thread that owns a window must keep reading its messages: a window left
+// without a message loop hangs every program that broadcasts with
+// SendMessage(HWND_BROADCAST, ...) and makes log-off see an unresponsive
+// program, for as long as the application runs. So once this run has used
+// windows at all (the splash, the hidden window of CFG_WAIT, a message box,
+// the shell's COM apartment after a report opened a page), the wait pumps the
+// thread's messages until the child ends, whatever windows the system may have
+// created on the thread, and the splash window is destroyed only then. This
+// keeps one loop for the splash, the wait and the child's end, instead of
+// deciding when no window of the thread could be left.
+void waitForChildEnd() {
+    if (!userCallsInUse()) {
+        WaitForSingleObject(child.hProcess, INFINITE);
+        return;
     }
+    for (;;) {
+        DWORD woke = user32.MsgWaitForMultipleObjectsEx(1, &child.hProcess, INFINITE, QS_ALLINPUT,
+                                                        MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0) break;
+        if (woke != WAIT_OBJECT_0 + 1) {
+            WaitForSingleObject(child.hProcess, INFINITE);
+            break;
+        }
+        MSG message;
+        while (user32.PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            user32.TranslateMessage(&message);
+            user32.DispatchMessageW(&message);
+        }
+    }
+    endSplash();
+}
+
+void addInheritedHandle(HANDLE (&list)[MAX_INHERITED_HANDLES], size_t* count, HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || *count >= MAX_INHERITED_HANDLES) return;
+    // The system refuses a list that names a handle twice.
+    for (size_t i = 0; i < *count; ++i) {
+        if (list[i] == handle) return;
+    }
+    list[(*count)++] = handle;
 }
 
 } // namespace
 
+size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE* extra, size_t extraCount) {
+    size_t count = 0;
+    addInheritedHandle(list, &count, stderrCapture.pipeWrite);
+    addInheritedHandle(list, &count, stdoutCapture.pipeWrite);
+    addInheritedHandle(list, &count, instanceMutex);
+    for (size_t i = 0; i < extraCount; ++i) addInheritedHandle(list, &count, extra[i]);
+    return count;
+}
+
+LPPROC_THREAD_ATTRIBUTE_LIST inheritOnly(const HANDLE* handles, size_t count) {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    if (size == 0 || size > ATTRIBUTE_LIST_BYTES) {
+        explainFailure(L"The launcher has no room for the list of handles the Java runtime may inherit.");
+        return nullptr;
+    }
+    auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeListBytes);
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+        noteFailedCall();
+        return nullptr;
+    }
+    if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, const_cast<HANDLE*>(handles),
+                                   count * sizeof(HANDLE), nullptr, nullptr)) {
+        noteFailedCall();
+        DeleteProcThreadAttributeList(list);
+        return nullptr;
+    }
+    return list;
+}
+
 int startChild() {
     child = PROCESS_INFORMATION{};
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdError = stderrPipeWrite;
-    startup.hStdOutput = stdoutPipeWrite;
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = sizeof(startup.StartupInfo);
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdError = stderrCapture.pipeWrite;
+    startup.StartupInfo.hStdOutput = stdoutCapture.pipeWrite;
 
     TextBuffer commandLine = emptyTextBuffer(childCommandLine, LONG_TEXT_CAPACITY);
     appendChar(commandLine, L'"');
@@ -85,11 +143,23 @@ int startChild() {
         return -1;
     }
 
-    if (!CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, TRUE, priorityClass, nullptr, nullptr, &startup,
-                        &child)) {
-        return -1;
+    // Everything else the launcher holds stays out of the child, and so out of
+    // every process the Java application starts (with inheritance on).
+    HANDLE inherited[MAX_INHERITED_HANDLES];
+    size_t count = listInheritedHandles(inherited, nullptr, 0);
+    DWORD flags = priorityClass;
+    if (count > 0) {
+        startup.lpAttributeList = inheritOnly(inherited, count);
+        if (startup.lpAttributeList == nullptr) return -1;
+        startup.StartupInfo.cb = sizeof(startup);
+        flags |= EXTENDED_STARTUPINFO_PRESENT;
     }
-    return 0;
+
+    BOOL started = CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, count > 0, flags, nullptr, nullptr,
+                                  &startup.StartupInfo, &child);
+    if (!started) noteFailedCall();
+    if (startup.lpAttributeList != nullptr) DeleteProcThreadAttributeList(startup.lpAttributeList);
+    return started ? 0 : -1;
 }
 
 void releaseChild() {
@@ -140,36 +210,28 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
         return EXIT_REPORTED_FAILURE;
     }
 
-    bool pumping = splashShown || waitForChild;
-    if (pumping && (!startSplash(instance, showCode, argumentText) || configFaulted())) return failAfterSplash();
+    bool windowed = splashShown || waitForChild;
+    if (windowed && (!startSplash(instance, showCode, argumentText) || configFaulted())) return failAfterSplash();
 
-    if (!createCapturePipe(&stderrPipeRead, &stderrPipeWrite)) return failAfterSplash();
-    if (stdoutRequested && !createCapturePipe(&stdoutPipeRead, &stdoutPipeWrite)) return failAfterSplash();
+    if (!createCapturePipe(stderrCapture)) return failAfterSplash();
+    if (stdoutRequested && !createCapturePipe(stdoutCapture)) return failAfterSplash();
 
     startTick = GetTickCount64();
     if (startChild() != 0) return failAfterSplash();
 
-    closePipeEnd(&stderrPipeWrite);
-    closePipeEnd(&stdoutPipeWrite);
+    closeHandleOnce(&stderrCapture.pipeWrite);
+    closeHandleOnce(&stdoutCapture.pipeWrite);
 
     // At these two exits the child has already started: it runs on unwatched.
-    stderrThread = startCaptureThread(captureStderr);
-    if (stderrThread == nullptr) return failAfterSplash();
-    if (stdoutRequested) {
-        stdoutThread = startCaptureThread(captureStdout);
-        if (stdoutThread == nullptr) return failAfterSplash();
-    }
+    if (!startCapture(stderrCapture)) return failAfterSplash();
+    if (stdoutRequested && !startCapture(stdoutCapture)) return failAfterSplash();
 
-    if (pumping) runMessageLoop();
-
-    WaitForSingleObject(child.hProcess, INFINITE);
+    waitForChildEnd();
     GetExitCodeProcess(child.hProcess, &childExitCode);
     logLine(L"Exit code:\t%d\n", static_cast<int>(childExitCode));
 
-    collectThread(&stderrThread);
-    collectThread(&stdoutThread);
-    closePipeEnd(&stderrPipeRead);
-    closePipeEnd(&stdoutPipeRead);
+    collectCapture(stderrCapture);
+    collectCapture(stdoutCapture);
 
     reportQuickFailure();
     logLine(L"Exit code:\t%d\n", static_cast<int>(childExitCode));

@@ -41,14 +41,16 @@ void readSplashSettings(const wchar_t* argumentText) {
 bool showSplashPicture(HINSTANCE instance, int showCode) {
     HANDLE picture =
         user32.LoadImageW(instance, MAKEINTRESOURCEW(SPLASH_BITMAP_ID), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE);
-    if (picture == nullptr) return false;
+    if (picture == nullptr) {
+        noteFailedCall();
+        return false;
+    }
     user32.SendMessageW(splashWindow, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
 
     RECT frame = {};
     user32.GetWindowRect(splashWindow, &frame);
-    int x = (user32.GetSystemMetrics(SM_CXSCREEN) + frame.left - frame.right) / 2;
-    int y = (user32.GetSystemMetrics(SM_CYSCREEN) + frame.top - frame.bottom) / 2;
-    user32.SetWindowPos(splashWindow, nullptr, x, y, 0, 0, SWP_NOSIZE);
+    POINT at = splashPosition(user32.GetSystemMetrics(SM_CXSCREEN), user32.GetSystemMetrics(SM_CYSCREEN), frame);
+    user32.SetWindowPos(splashWindow, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE);
 
     user32.ShowWindow(splashWindow, showCode);
     user32.UpdateWindow(splashWindow);
@@ -73,33 +75,45 @@ int splashCountdownFor(const wchar_t* text, size_t length) {
     return seconds >= 1 && seconds <= SPLASH_LONGEST_SECONDS ? seconds : SPLASH_DEFAULT_SECONDS;
 }
 
+POINT splashPosition(int screenWidth, int screenHeight, const RECT& frame) {
+    POINT at;
+    at.x = (screenWidth + frame.left - frame.right) / 2;
+    at.y = (screenHeight + frame.top - frame.bottom) / 2;
+    return at;
+}
+
 bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText) {
     if (!bindUserCalls()) return false;
     splashWindow = user32.CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, CW_USEDEFAULT,
                                           CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (splashWindow == nullptr) {
-        // Without the window there is neither a splash nor a timer to end the
-        // wait. The system's reason follows the launcher's own.
-        DWORD reason = GetLastError();
-        explainFailure(L"The launcher could not create the window for its splash screen and its wait.");
-        SetLastError(reason);
+        explainFailedCall(L"The launcher could not create the window for its splash screen and its wait.");
         return false;
     }
-    if (splashShown) {
-        readSplashSettings(argumentText);
-        if (configFaulted()) return false;
-        if (!showSplashPicture(instance, showCode)) return false;
+    // The wait alone needs no timer: the launcher's wait watches the child's
+    // process handle itself.
+    if (!splashShown) return true;
+    readSplashSettings(argumentText);
+    if (configFaulted()) return false;
+    if (!showSplashPicture(instance, showCode)) return false;
+    if (user32.SetTimer(splashWindow, SPLASH_TIMER_ID, SPLASH_TICK_MS, splashTimerProc) == 0) {
+        noteFailedCall();
+        return false;
     }
-    return user32.SetTimer(splashWindow, SPLASH_TIMER_ID, SPLASH_TICK_MS, splashTimerProc) != 0;
+    return true;
 }
 
 void stopSplashTimer() {
     if (splashWindow == nullptr) return;
-    // The report that follows shows the error of the step that failed; killing
-    // a timer that was never started must not replace it.
-    DWORD pending = GetLastError();
     user32.KillTimer(splashWindow, SPLASH_TIMER_ID);
-    SetLastError(pending);
+}
+
+void endSplash() {
+    if (splashWindow == nullptr) return;
+    // Destroying the window also ends its timer.
+    user32.DestroyWindow(splashWindow);
+    splashWindow = nullptr;
+    splashShown = FALSE;
 }
 
 void CALLBACK splashTimerProc(HWND window, UINT, UINT_PTR, DWORD) {
@@ -108,13 +122,11 @@ void CALLBACK splashTimerProc(HWND window, UINT, UINT_PTR, DWORD) {
             hideSplash();
             if (splashUntilWindow && splashTimeoutIsError) {
                 // The application showed no window in time. No tick may run
-                // while the report is open (its box dispatches our timer), and
-                // the report is about the start, not about whatever call last
-                // left an error code on this thread.
+                // while the report is open (its box dispatches our timer); the
+                // report is about the start, so no system text goes with it.
                 user32.KillTimer(window, SPLASH_TIMER_ID);
-                SetLastError(0);
+                clearFailureCode();
                 reportError();
-                user32.PostQuitMessage(0);
                 return;
             }
         } else {
@@ -122,12 +134,8 @@ void CALLBACK splashTimerProc(HWND window, UINT, UINT_PTR, DWORD) {
             if (splashUntilWindow) user32.EnumWindows(findChildWindowProc, 0);
         }
     }
-
-    GetExitCodeProcess(child.hProcess, &childExitCode);
-    if (childExitCode != STILL_ACTIVE || (!splashShown && !waitForChild)) {
-        user32.KillTimer(splashWindow, SPLASH_TIMER_ID);
-        user32.PostQuitMessage(0);
-    }
+    // Once the splash is gone there is nothing left to count or watch.
+    if (!splashShown) user32.KillTimer(window, SPLASH_TIMER_ID);
 }
 
 // Only a visible top-level window of the child's own process counts: a window

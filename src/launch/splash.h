@@ -1,11 +1,13 @@
 // The splash screen, the watch for the child's first window and the wait loop.
 //
 // One static tool window, splashWindow, shows the picture (bitmap resource 1)
-// and owns a one-second timer. Each tick counts the splash down, looks for the
-// child's first visible window, and posts the quit message that ends the
-// launcher's message loop once the child has ended or nothing is wanted any
-// more. Everything runs on the main thread, inside that loop (or inside the
-// loop of a report's message box).
+// and owns a one-second timer while the splash is up. Each tick counts the
+// splash down and looks for the child's first visible window; the timer stops
+// once the splash is gone. With CFG_WAIT alone the window exists, hidden and
+// without a timer. The launcher's wait for the child dispatches the messages
+// of this thread until the child ends and then destroys the window (see
+// launcher_main.cpp). Everything runs on the main thread, inside that wait (or
+// inside the loop of a report's message box).
 #pragma once
 
 #include <windows.h>
@@ -17,14 +19,21 @@ const int SPLASH_DEFAULT_SECONDS = 60;
 const size_t SPLASH_TIMEOUT_CAPACITY = 10;
 
 // Creates splashWindow; when splashShown, reads the splash records, gives the
-// window its picture, centres and shows it; then starts the one-second timer.
+// window its picture, centres and shows it, and starts the one-second timer.
 // False when the window, the picture or the timer cannot be set up, with
-// messageText and the pending error code ready for the report.
+// messageText and failureCode ready for the report.
 bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText);
 
-// Stops the timer so that a report shown before the message loop runs is not
-// closed by the timer's quit message. The pending error code is kept.
+// Stops the timer, so that no tick runs inside the box of a report that ends
+// the run before the child is waited for.
 void stopSplashTimer();
+
+// Destroys splashWindow (and with it the timer) once the child has ended.
+void endSplash();
+
+// Where the splash's top-left corner goes so that a window with this frame is
+// centred on a screen of that size (halves rounded toward zero).
+POINT splashPosition(int screenWidth, int screenHeight, const RECT& frame);
 
 void CALLBACK splashTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 BOOL CALLBACK findChildWindowProc(HWND window, LPARAM unused);

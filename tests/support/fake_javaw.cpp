@@ -2,7 +2,9 @@
 //
 // It records what it received into the file named by QDTEST_CHILD_RECORD
 // (UTF-16LE lines "key=value": exe, commandline, cwd, the standard handles'
-// types, and every environment entry as "env:NAME=VALUE"), then performs the
+// types, for every hexadecimal handle value listed (blank-separated) in
+// QDTEST_PROBE_HANDLES whether it was inherited as "inherited:<hex>=yes|no",
+// and every environment entry as "env:NAME=VALUE"), then performs the
 // actions listed, one per line, in the UTF-8 file named by QDTEST_CHILD_ACTIONS:
 //
 //   stderr <text>          write <text> and a line feed to the error output
@@ -54,6 +56,18 @@ void writeRecord(const std::wstring& path) {
     text += L"stdout=" + std::wstring(handleType(GetStdHandle(STD_OUTPUT_HANDLE))) + L"\n";
     text += L"stderr=" + std::wstring(handleType(GetStdHandle(STD_ERROR_HANDLE))) + L"\n";
     text += L"pid=" + std::to_wstring(GetCurrentProcessId()) + L"\n";
+    std::wstring probes = environmentValue(L"QDTEST_PROBE_HANDLES");
+    for (size_t at = 0; at < probes.size();) {
+        size_t end = probes.find(L' ', at);
+        if (end == std::wstring::npos) end = probes.size();
+        std::wstring hex = probes.substr(at, end - at);
+        if (!hex.empty()) {
+            DWORD flags = 0;
+            HANDLE value = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(std::stoull(hex, nullptr, 16)));
+            text += L"inherited:" + hex + (GetHandleInformation(value, &flags) ? L"=yes\n" : L"=no\n");
+        }
+        at = end + 1;
+    }
     wchar_t* block = GetEnvironmentStringsW();
     for (const wchar_t* entry = block; *entry != 0; entry += wcslen(entry) + 1) {
         text += L"env:" + std::wstring(entry) + L"\n";
