@@ -1,5 +1,7 @@
 #include "diag/ui_calls.h"
 
+#include <objbase.h>
+
 UserCalls user32;
 
 namespace {
@@ -14,6 +16,21 @@ bool bindCall(HMODULE module, const char* name, Function& slot) {
 
 HMODULE loadSystemLibrary(const wchar_t* name) {
     return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// COM stays initialised for the rest of the run: a handler may go on working
+// in this apartment after ShellExecuteW has returned, and the launcher's wait
+// for the child keeps pumping its messages (launcher_main.cpp).
+void initialiseComOnce() {
+    static bool initialised;
+    if (initialised) return;
+    initialised = true;
+    HMODULE module = loadSystemLibrary(L"ole32.dll");
+    if (module == nullptr) return;
+    decltype(&::CoInitializeEx) coInitializeEx = nullptr;
+    if (bindCall(module, "CoInitializeEx", coInitializeEx)) {
+        coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    }
 }
 
 } // namespace
@@ -58,6 +75,7 @@ int showMessageBox(const wchar_t* text, const wchar_t* title, UINT type) {
 }
 
 void openWithShell(const wchar_t* target) {
+    initialiseComOnce();
     HMODULE module = loadSystemLibrary(L"shell32.dll");
     if (module == nullptr) return;
     decltype(&::ShellExecuteW) shellExecute = nullptr;

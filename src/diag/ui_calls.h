@@ -1,8 +1,9 @@
 // The window and shell functions the launcher needs only on some paths: a
 // report, the low-memory question, the splash screen, the wait loop and the
 // activation of a running instance. A normal launch needs none of them, so
-// user32.dll and shell32.dll are bound on first use, from the system directory
-// only, which keeps the start-up import list small and the start fast.
+// user32.dll, shell32.dll and ole32.dll are bound on first use, from the
+// system directory only, which keeps the start-up import list small and the
+// start fast.
 #pragma once
 
 #include <windows.h>
@@ -44,5 +45,7 @@ bool userCallsInUse();
 // A message box with no owner window; 0 when user32 cannot be bound.
 int showMessageBox(const wchar_t* text, const wchar_t* title, UINT type);
 
-// Asks the shell to open a web page or document; failures are silent.
+// Asks the shell to open a web page or document; failures are silent. COM is
+// initialised on the thread first (apartment-threaded, without OLE1 DDE), as
+// the shell requires: some of its handlers are COM objects.
 void openWithShell(const wchar_t* target);
