@@ -82,36 +82,31 @@ bool openDebugLog(const wchar_t* argumentText) {
         return false;
     }
 
-    // Inheritable, like a C runtime stream: the child holds the file too.
-    // Opening an existing file leaves ERROR_ALREADY_EXISTS pending; a run with
-    // the log must report exactly what a run without it reports, so the code
-    // from before the open is restored on success.
-    DWORD pendingError = GetLastError();
-    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, 0, &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    // Not inheritable: a child (and every process a Java application starts,
+    // always with inheritance on) would otherwise hold the log open, and so
+    // locked to everyone else, for as long as it runs.
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        noteFailedCall();
+        return false;
+    }
     logFile = file;
-    SetLastError(pendingError);
     logLine(L"\n\nCmdLine:\t%s %s\n", exePath, argumentText);
     return true;
 }
 
 void logLine(const wchar_t* format, ...) {
     if (logFile == nullptr) return;
-    DWORD pendingError = GetLastError();
     va_list args;
     va_start(args, format);
     size_t length = formatLogBytes(lineBytes, LOG_LINE_BYTES, format, args);
     va_end(args);
     DWORD written = 0;
     WriteFile(logFile, lineBytes, static_cast<DWORD>(length), &written, nullptr);
-    SetLastError(pendingError);
 }
 
 void closeDebugLog() {
     if (logFile == nullptr) return;
-    DWORD pendingError = GetLastError();
     CloseHandle(logFile);
     logFile = nullptr;
-    SetLastError(pendingError);
 }

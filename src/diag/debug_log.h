@@ -4,7 +4,7 @@
 // Bytes: each UTF-16 unit up to 0xFF becomes the byte of the same value
 // (ISO 8859-1), every other unit a question mark; every line feed becomes
 // carriage return + line feed. The file is opened for appending, exclusively,
-// with an inheritable handle.
+// with a handle that no child inherits.
 #pragma once
 
 #include <stdarg.h>
@@ -12,13 +12,12 @@
 
 // Opens the log when `argumentText` asks for it and writes the first line.
 // Returns false only when the log was asked for and cannot be opened; the
-// pending error code then tells why.
+// failed open's error code is then noted for the report.
 bool openDebugLog(const wchar_t* argumentText);
 
 // Writes one line when the log is open; a no-op otherwise. Formats: %s a UTF-16
 // text, %d an int, %zd a 64-bit signed number (pass long long), %% a percent
-// sign. The thread's last-error code is the same afterwards, so logging never
-// changes what a later report shows.
+// sign.
 void logLine(const wchar_t* format, ...);
 
 // Closes the log when it is open; afterwards nothing more is written.
