@@ -18,8 +18,6 @@ const wchar_t* const VERSION_ERROR = L"This application requires a 64 bits Java 
 const wchar_t* const LAUNCHER_ERROR =
     L"The registry refers to a nonexistent Java Runtime Environment installation or the runtime is corrupted.";
 
-bool startsWith(const std::wstring& text, const std::wstring& head) { return text.rfind(head, 0) == 0; }
-
 // Registered runtimes live in the machine's registry: every key a test creates
 // is removed in TearDown, also after a failed assertion.
 class RegisteredRuntimeTest : public LauncherTest {
@@ -150,7 +148,8 @@ TEST_F(RegisteredRuntimeTest, BestMatchWithoutLauncherIsReportedAndNothingElseTr
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_FALSE(childRan());
     ASSERT_EQ(1u, run.dialogs.size());
-    EXPECT_TRUE(startsWith(run.dialogs[0].text, LAUNCHER_ERROR)) << narrow(run.dialogs[0].text);
+    // The folder the registry names is not there.
+    EXPECT_EQ(std::wstring(LAUNCHER_ERROR) + L"\n\n" + systemErrorText(ERROR_PATH_NOT_FOUND), run.dialogs[0].text);
     std::string log = logBytes();
     EXPECT_NE(std::string::npos, log.find(checkLine(launcherIn(L"gone"), false))) << log;
     EXPECT_EQ(std::string::npos, log.find(checkLine(launcherIn(L"jre65"), true))) << log;
@@ -165,7 +164,7 @@ TEST_F(RegisteredRuntimeTest, DevelopmentKitWithoutJreFolderIsABrokenInstallatio
 
     EXPECT_FALSE(childRan());
     ASSERT_EQ(1u, run.dialogs.size());
-    EXPECT_TRUE(startsWith(run.dialogs[0].text, LAUNCHER_ERROR)) << narrow(run.dialogs[0].text);
+    EXPECT_EQ(std::wstring(LAUNCHER_ERROR) + L"\n\n" + systemErrorText(ERROR_PATH_NOT_FOUND), run.dialogs[0].text);
     EXPECT_NE(std::string::npos, logBytes().find(checkLine(launcherIn(L"jdk17\\jre"), false)));
 }
 
@@ -282,8 +281,9 @@ TEST_F(LauncherTest, MissingBundledRuntimeWithoutLowerBoundNeverSearchesTheRegis
     RunResult run = launch(L"--qd-debug");
 
     ASSERT_EQ(1u, run.dialogs.size());
-    EXPECT_TRUE(startsWith(run.dialogs[0].text, L"This application was configured to use a bundled Java Runtime "
-                                                L"Environment but the runtime is missing or corrupted."));
+    EXPECT_EQ(L"This application was configured to use a bundled Java Runtime Environment but the runtime is "
+              L"missing or corrupted.",
+              run.dialogs[0].text);
     std::string log = logBytes();
     EXPECT_EQ(std::string::npos, log.find("Bundled JRE")) << log;
     EXPECT_NE(std::string::npos, log.find("\r\nCheck launcher:\t (n/a)\r\n")) << log;
