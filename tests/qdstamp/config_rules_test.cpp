@@ -91,13 +91,22 @@ std::vector<RuleCase> rule_cases() {
         {"env item without =", config_with("CFG_ENV_VARS = A=1\\tB\n"), 1, "t.qdcfg:2: CFG_ENV_VARS item 2 (\"B\") has no '='"},
         {"env empty item", config_with("CFG_ENV_VARS = A=1\\t\n"), 1, "CFG_ENV_VARS item 2 (\"\") has no '='"},
         {"env empty name", config_with("CFG_ENV_VARS = =x\n"), 1, "CFG_ENV_VARS item 1 (\"=x\") has an empty variable name"},
-        {"env unpaired percent", config_with("CFG_ENV_VARS = A=%X%\\tB=50%\n"), 1, "CFG_ENV_VARS item 2 (\"B=50%\"): unpaired '%'"},
+        {"env unpaired percent", config_with("CFG_ENV_VARS = A=%X%\\tB=50%\n"), 0,
+         "warning: t.qdcfg:2: CFG_ENV_VARS item 2 (\"B=50%\"): the last '%' has no partner"},
 
-        // Unpaired % in expanded texts only.
+        // % in expanded texts: %NAME%, %% for one sign, a last lone sign kept as it is.
         {"runtime dir reference", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA%\\\\jre\n"), 0, ""},
-        {"runtime dir unpaired", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA\\\\jre\n"), 1, "t.qdcfg:2: CFG_RUNTIME_DIR: unpaired '%'"},
-        {"jvm options unpaired", config_with("CFG_JVM_OPTIONS = -Dp=50%\n"), 1, "CFG_JVM_OPTIONS: unpaired '%'"},
-        {"classpath unpaired", config_with("CFG_CLASSPATH = %A%;%B\n"), 1, "CFG_CLASSPATH: unpaired '%'"},
+        {"runtime dir unpaired", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA\\\\jre\n"), 0,
+         "warning: t.qdcfg:2: CFG_RUNTIME_DIR: the last '%' has no partner and is passed on as it is"},
+        {"jvm options unpaired", config_with("CFG_JVM_OPTIONS = -Dp=50%\n"), 0, "warning: t.qdcfg:2: CFG_JVM_OPTIONS: the last '%'"},
+        {"jvm options literal signs", config_with("CFG_JVM_OPTIONS = -XX:ErrorFile=hs_err_pid%%p.log -Dhome=%EXEDIR% -Dp=50%%\n"), 0, ""},
+        {"jvm options pairing across options",
+         config_with("CFG_JVM_OPTIONS = -XX:ErrorFile=hs_err_pid%p.log -Dhome=%EXEDIR%\n"), 0,
+         "warning: t.qdcfg:2: CFG_JVM_OPTIONS: the '%' signs of \"%p.log -Dhome=%\" pair up across two options"},
+        {"env value pairing across options", config_with("CFG_ENV_VARS = JAVA_TOOL_OPTIONS=-Da=5% -Db=%X%\n"), 0,
+         "warning: t.qdcfg:2: CFG_ENV_VARS item 1 (\"JAVA_TOOL_OPTIONS=-Da=5% -Db=%X%\"): the '%' signs of \"% -Db=%\" pair up"},
+        {"reference with blanks", config_with("CFG_JVM_OPTIONS = -Dv=%HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Java Runtime Environment\\\\CurrentVersion%\n"), 0, ""},
+        {"classpath unpaired", config_with("CFG_CLASSPATH = %A%;%B\n"), 0, "warning: t.qdcfg:2: CFG_CLASSPATH: the last '%'"},
         {"literal text keeps %", config_with("CFG_APP_ARGS = --ratio 50%\n"), 0, ""},
 
         // Splash without a launcher to look at.
