@@ -145,7 +145,12 @@ int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePat
     if (!appendToPath(binDir)) return 0;
     if (!applyConfiguredVariables(exePath, exeDirLen)) return 0;
 
-    priorityClass = static_cast<DWORD>(loadConfigInt(CFG_PRIORITY));
+    int configuredPriority = loadConfigInt(CFG_PRIORITY);
+    priorityClass = priorityClassFlags(configuredPriority);
+    if (priorityClass != static_cast<DWORD>(configuredPriority)) {
+        logLine(L"Priority:\t%d is not one priority class; %d is used\n", configuredPriority,
+                static_cast<int>(priorityClass));
+    }
     bool usePrivate = loadConfigBool(CFG_PRIVATE_LAUNCHER) && !containsText(argumentText, L"--qd-default-proc");
     jarInExe = loadConfigBool(CFG_JAR_IN_EXE);
     if (configFaulted()) return 0;
@@ -166,6 +171,17 @@ int appendToPath(const wchar_t* dir) {
     appendChar(path, L';');
     appendText(path, dir);
     return SetEnvironmentVariableW(L"Path", pathValue) ? 1 : 0;
+}
+
+DWORD priorityClassFlags(int configured) {
+    const DWORD PRIORITY_CLASSES = IDLE_PRIORITY_CLASS | BELOW_NORMAL_PRIORITY_CLASS | NORMAL_PRIORITY_CLASS |
+                                   ABOVE_NORMAL_PRIORITY_CLASS | HIGH_PRIORITY_CLASS | REALTIME_PRIORITY_CLASS;
+    // Other creation flags would change how the child starts: 4 leaves it
+    // suspended and 1 or 2 make it wait for a debugger, and the launcher would
+    // wait for it forever.
+    DWORD classes = static_cast<DWORD>(configured) & PRIORITY_CLASSES;
+    bool exactlyOne = classes != 0 && (classes & (classes - 1)) == 0;
+    return exactlyOne ? classes : 0;
 }
 
 bool nextVariableItem(const wchar_t** cursor, const wchar_t** item, size_t* itemLength) {

@@ -72,6 +72,18 @@ TEST_F(LauncherTest, PathTooLongToExtendIsRefused) {
               run.dialogs[0].text);
 }
 
+TEST_F(LauncherTest, OnlyThePriorityClassReachesTheChildsCreationFlags) {
+    installRuntime();
+    records[20] = L"36"; // the normal priority class and CREATE_SUSPENDED
+    childActions("exit 7\n");
+    RunResult run = launch(L"--qd-debug");
+
+    EXPECT_TRUE(childRan()) << "a suspended child would never run, and the launcher would wait for it forever";
+    EXPECT_EQ(7u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_NE(std::string::npos, logBytes().find("\r\nPriority:\t36 is not one priority class; 32 is used\r\n"));
+}
+
 // The private launcher: a copy of the runtime's javaw.exe named like the
 // executable, in jvm\qd-launch-tmp.
 class PrivateLauncherTest : public LauncherTest {

@@ -135,7 +135,14 @@ std::vector<RuleCase> rule_cases() {
          config_with("MSG_RUNTIME_VERSION_ERROR = " + repeat("m", 1000) + "\nCFG_MIN_VERSION = " + repeat("1", 20) + "\n"), 0,
          "warning: t.qdcfg:2: MSG_RUNTIME_VERSION_ERROR plus \" <min> - <max>\" is 1024 characters"},
         {"version message fits", config_with("MSG_RUNTIME_VERSION_ERROR = " + repeat("m", 999) + "\nCFG_MIN_VERSION = " + repeat("1", 20) + "\n"), 0, ""},
-        {"two priority classes", config_with("CFG_PRIORITY = 96\n"), 0, "warning: t.qdcfg:2: CFG_PRIORITY 96 does not name one priority class"},
+        {"two priority classes", config_with("CFG_PRIORITY = 96\n"), 1,
+         "error: t.qdcfg:2: CFG_PRIORITY must be one priority class: 64 (idle), 16384 (below normal), 32 (normal), "
+         "32768 (above normal), 128 (high), 256 (realtime), or 0 (the system's default); not 96"},
+        {"priority suspended", config_with("CFG_PRIORITY = 4\n"), 1, "t.qdcfg:2: CFG_PRIORITY must be one priority class"},
+        {"priority with other flags", config_with("CFG_PRIORITY = 36\n"), 1, "CFG_PRIORITY must be one priority class"},
+        {"priority negative", config_with("CFG_PRIORITY = -32\n"), 1, "CFG_PRIORITY must be one priority class"},
+        {"priority high", config_with("CFG_PRIORITY = 128\n"), 0, ""},
+        {"priority default", config_with("CFG_PRIORITY = 0\n"), 0, ""},
 
         // Version keys.
         {"version keys", config_with("PRODUCT_NAME = App\nFILE_VERSION = 1.2.3.4\nPRODUCT_VERSION = 1.2.0.0\n"), 0, ""},

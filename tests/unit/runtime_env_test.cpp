@@ -63,6 +63,24 @@ TEST(VariableItems, NameEndsAtTheFirstEqualsSign) {
     }
 }
 
+TEST(PriorityClass, OnlyOnePriorityClassReachesTheChild) {
+    struct Row {
+        int configured;
+        DWORD flags;
+    };
+    const Row rows[] = {
+        {32, NORMAL_PRIORITY_CLASS},
+        {16384, BELOW_NORMAL_PRIORITY_CLASS},
+        {0, 0},
+        {CREATE_SUSPENDED, 0},
+        {DEBUG_PROCESS, 0},
+        {HIGH_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_CONSOLE, HIGH_PRIORITY_CLASS},
+        {NORMAL_PRIORITY_CLASS | IDLE_PRIORITY_CLASS, 0}, // two classes: the system's default
+        {-1, 0},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.flags, priorityClassFlags(row.configured)) << row.configured;
+}
+
 std::wstring environmentValue(const wchar_t* name) {
     static wchar_t buffer[32767];
     DWORD n = GetEnvironmentVariableW(name, buffer, 32767);

@@ -209,13 +209,7 @@ public:
             warning(opts->line, "CFG_JVM_OPTIONS is " + std::to_string(opts->text.size()) + " characters; the launcher reads at most " +
                                     std::to_string(kJvmOptionsLimit) + " before appending the options file");
 
-        if (auto priority = integer(20)) {
-            const std::uint32_t classes = 0x20 | 0x40 | 0x80 | 0x100 | 0x4000 | 0x8000;
-            std::uint32_t bits = static_cast<std::uint32_t>(*priority) & classes;
-            if (*priority < 0 || (bits & (bits - 1)) != 0)
-                warning(get(20)->line, "CFG_PRIORITY " + std::to_string(*priority) +
-                                           " does not name one priority class (32 is normal)");
-        }
+        check_priority();
     }
 
     // References pair from the left: %NAME% is a reference, %% one literal
@@ -244,6 +238,19 @@ public:
             }
             read = close + 1;
         }
+    }
+
+    // Only a priority class reaches the child's creation flags; other flags
+    // (4 suspended, 1 and 2 debugging) would keep it from ever running.
+    void check_priority() {
+        const ConfigValue* v = get(20);
+        auto priority = integer(20);
+        if (!v || !priority) return;
+        for (std::int32_t allowed : {0, 32, 64, 128, 256, 16384, 32768})
+            if (*priority == allowed) return;
+        error(v->line, "CFG_PRIORITY must be one priority class: 64 (idle), 16384 (below normal), 32 (normal), "
+                       "32768 (above normal), 128 (high), 256 (realtime), or 0 (the system's default); not " +
+                           std::to_string(*priority));
     }
 
     void check_heap() {
