@@ -10,6 +10,7 @@
 #include "launch/launch_state.h"
 #include "launch/output_capture.h"
 #include "launch/splash.h"
+#include "runtime/private_launcher.h"
 
 namespace {
 
@@ -75,20 +76,25 @@ int startChild() {
     startup.hStdError = stderrPipeWrite;
     startup.hStdOutput = stdoutPipeWrite;
 
-    TextBuffer commandLine = emptyTextBuffer(childCommandLine, LONG_TEXT_CAPACITY);
-    appendChar(commandLine, L'"');
-    appendText(commandLine, launcherPath);
-    appendText(commandLine, L"\" ");
-    appendText(commandLine, launcherArgs);
-    if (commandLine.overflowed) {
-        explainFailure(L"The command line for the Java runtime would be longer than 32767 characters.");
-        return -1;
+    for (;;) {
+        TextBuffer commandLine = emptyTextBuffer(childCommandLine, LONG_TEXT_CAPACITY);
+        appendChar(commandLine, L'"');
+        appendText(commandLine, launcherPath);
+        appendText(commandLine, L"\" ");
+        appendText(commandLine, launcherArgs);
+        if (commandLine.overflowed) {
+            explainFailure(L"The command line for the Java runtime would be longer than 32767 characters.");
+            return -1;
+        }
+        if (CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, TRUE, priorityClass, nullptr, nullptr,
+                           &startup, &child)) {
+            break;
+        }
+        // The private copy never makes a launch fail: when it cannot be
+        // started, the runtime's own launcher is.
+        if (!switchToPlainLauncher()) return -1;
     }
-
-    if (!CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, TRUE, priorityClass, nullptr, nullptr, &startup,
-                        &child)) {
-        return -1;
-    }
+    releasePrivateLauncher();
     return 0;
 }
 

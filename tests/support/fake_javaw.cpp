@@ -2,7 +2,10 @@
 //
 // It records what it received into the file named by QDTEST_CHILD_RECORD
 // (UTF-16LE lines "key=value": exe, commandline, cwd, the standard handles'
-// types, and every environment entry as "env:NAME=VALUE"), then performs the
+// types, and every environment entry as "env:NAME=VALUE"; built as
+// fake_javaw_jli.exe it also imports jli.dll, like a runtime's launcher, and
+// records "library" and "library-path": which jli.dll it got and from where),
+// then performs the
 // actions listed, one per line, in the UTF-8 file named by QDTEST_CHILD_ACTIONS:
 //
 //   stderr <text>          write <text> and a line feed to the error output
@@ -22,6 +25,10 @@
 
 #include <string>
 #include <vector>
+
+#ifdef QDTEST_LOADS_JLI
+extern "C" __declspec(dllimport) const wchar_t* qdTestLibraryIdentity();
+#endif
 
 namespace {
 
@@ -54,6 +61,11 @@ void writeRecord(const std::wstring& path) {
     text += L"stdout=" + std::wstring(handleType(GetStdHandle(STD_OUTPUT_HANDLE))) + L"\n";
     text += L"stderr=" + std::wstring(handleType(GetStdHandle(STD_ERROR_HANDLE))) + L"\n";
     text += L"pid=" + std::to_wstring(GetCurrentProcessId()) + L"\n";
+#ifdef QDTEST_LOADS_JLI
+    text += L"library=" + std::wstring(qdTestLibraryIdentity()) + L"\n";
+    GetModuleFileNameW(GetModuleHandleW(L"jli.dll"), buffer, 32768);
+    text += L"library-path=" + std::wstring(buffer) + L"\n";
+#endif
     wchar_t* block = GetEnvironmentStringsW();
     for (const wchar_t* entry = block; *entry != 0; entry += wcslen(entry) + 1) {
         text += L"env:" + std::wstring(entry) + L"\n";
