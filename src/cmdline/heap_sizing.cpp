@@ -64,9 +64,10 @@ unsigned long long sampleFreeMemory() {
 
 InitialHeapPlan planInitialHeap(unsigned long long freeBytes, int floorMb, int percent) {
     InitialHeapPlan plan = {0, 0, false};
-    // Neither a negative floor nor a negative share of memory means anything:
-    // such a setting asks for no initial heap at all.
-    if (floorMb < 0 || percent < 0) return plan;
+    // A negative floor beats any share, so it asks for no initial heap. A
+    // negative share of memory means nothing and counts as none: the floor
+    // still applies.
+    if (floorMb < 0) return plan;
     int share = percentOfFreeMb(freeBytes, percent);
     int size = share > floorMb ? share : floorMb;
     if (size <= 0) return plan;
@@ -98,6 +99,7 @@ const MemoryTexts& memoryTextsFor(LCID locale) {
 }
 
 void applyInitialHeap(TextBuffer& args, unsigned long long freeBytes, int floorMb, int percent) {
+    if (percent < 0) percent = 0; // no share of memory, as the log then says
     InitialHeapPlan plan = planInitialHeap(freeBytes, floorMb, percent);
     if (plan.sizeMb <= 0) return;
     if (plan.capped) {

@@ -33,7 +33,8 @@ struct InitialHeapPlan {
 };
 
 // The larger of the floor and `percent` % of the free memory, in MB, cut to
-// INITIAL_HEAP_CAP_MB. A negative floor or a negative percentage gives no option.
+// INITIAL_HEAP_CAP_MB. A negative floor gives no option; a negative
+// percentage counts as 0.
 InitialHeapPlan planInitialHeap(unsigned long long freeBytes, int floorMb, int percent);
 
 enum MaxHeapCheck {

@@ -12,6 +12,7 @@
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "launch/launch_state.h"
+#include "launch/name_pattern.h"
 
 namespace {
 
@@ -72,9 +73,13 @@ size_t directoryPartLength(const wchar_t* item, size_t length) {
 
 // Every entry the directory search delivers for `item`, in its order, each as
 // the item's folder part plus the entry's name, followed by ";". Directories,
-// "." and ".." included: the pattern decides, nothing is filtered or sorted.
+// "." and ".." included: the pattern decides, nothing is sorted. Only entries
+// found through a short name are left out (lib\*.jar would otherwise add
+// lib\x.jar_old, whose short name is X~1.JAR).
 int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLength) {
     size_t directoryLength = directoryPartLength(item, itemLength);
+    const wchar_t* namePattern = item + directoryLength;
+    size_t namePatternLength = itemLength - directoryLength;
     TextBuffer path = emptyTextBuffer(wildcardPath, PATH_CAPACITY);
     if (!appendTextN(path, item, directoryLength)) return refuseWildcardPath(item, directoryLength, L"");
 
@@ -84,6 +89,7 @@ int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLeng
     if (search == INVALID_HANDLE_VALUE) return 1;
     int result = 1;
     do {
+        if (!longNameMatches(entry.cFileName, namePattern, namePatternLength)) continue;
         truncateText(path, directoryLength);
         if (!appendText(path, entry.cFileName)) {
             result = refuseWildcardPath(item, directoryLength, entry.cFileName);

@@ -113,10 +113,17 @@ int expandVars(TextBuffer& destination, const wchar_t* source, const wchar_t* ex
         const wchar_t* open = findChar(read, L'%');
         if (open == nullptr) return appendText(destination, read) ? 1 : 0;
         const wchar_t* close = findChar(open + 1, L'%');
-        // No partner: the rest of the text is dropped, including what precedes
-        // the unpaired sign, so a half-expanded option never reaches the child.
-        if (close == nullptr) return 0;
+        // A sign without a partner is no reference: it and everything after it
+        // arrive as written, so -XX:ErrorFile=hs_err_pid%p.log reaches the
+        // runtime (which replaces %p itself) with every later option.
+        if (close == nullptr) return appendText(destination, read) ? 1 : 0;
         if (!appendTextN(destination, read, static_cast<size_t>(open - read))) return 0;
+        // "%%" is one literal percent sign.
+        if (close == open + 1) {
+            if (!appendChar(destination, L'%')) return 0;
+            read = close + 1;
+            continue;
+        }
 
         size_t nameLength = static_cast<size_t>(close - open - 1);
         copyTextN(nameText, LONG_TEXT_CAPACITY, open + 1, nameLength);

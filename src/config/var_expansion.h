@@ -7,6 +7,10 @@
 // value: root\key path\value name), and otherwise an environment variable.
 // Every reference writes one "Substitute" log line with the whole name and what
 // was inserted, also when nothing was.
+//
+// A literal percent sign is written "%%". A sign without a partner is kept as
+// it is, with everything after it: references pair from the left, so only the
+// last sign of a text can be left without one.
 #pragma once
 
 #include <windows.h>
@@ -18,11 +22,10 @@
 // is still written, with the whole name).
 enum : size_t { VARIABLE_NAME_MAX = 127 };
 
-// Appends `source` to `destination` with every %NAME% reference replaced.
-// Returns 1 when the whole source was processed; 0 when it stopped early:
-// at a percent sign without a partner (nothing after the last complete
-// reference is appended), or because the destination is full (what fitted
-// stays, nothing is written past its capacity, and `overflowed` is set).
+// Appends `source` to `destination` with every %NAME% reference replaced and
+// every "%%" turned into one percent sign. Returns 1 when the whole source was
+// processed; 0 when the destination is full (what fitted stays, nothing is
+// written past its capacity, and `overflowed` is set).
 int expandVars(TextBuffer& destination, const wchar_t* source, const wchar_t* exePath, size_t exeDirLen);
 
 // A registry reference taken apart: the root named by the name's prefix, the

@@ -10,6 +10,7 @@
 #include "launch/launch_state.h"
 #include "launch/output_capture.h"
 #include "launch/splash.h"
+#include "runtime/private_launcher.h"
 
 namespace {
 
@@ -133,16 +134,6 @@ int startChild() {
     startup.StartupInfo.hStdError = stderrCapture.pipeWrite;
     startup.StartupInfo.hStdOutput = stdoutCapture.pipeWrite;
 
-    TextBuffer commandLine = emptyTextBuffer(childCommandLine, LONG_TEXT_CAPACITY);
-    appendChar(commandLine, L'"');
-    appendText(commandLine, launcherPath);
-    appendText(commandLine, L"\" ");
-    appendText(commandLine, launcherArgs);
-    if (commandLine.overflowed) {
-        explainFailure(L"The command line for the Java runtime would be longer than 32767 characters.");
-        return -1;
-    }
-
     // Everything else the launcher holds stays out of the child, and so out of
     // every process the Java application starts (with inheritance on).
     HANDLE inherited[MAX_INHERITED_HANDLES];
@@ -155,11 +146,29 @@ int startChild() {
         flags |= EXTENDED_STARTUPINFO_PRESENT;
     }
 
-    BOOL started = CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, count > 0, flags, nullptr, nullptr,
-                                  &startup.StartupInfo, &child);
-    if (!started) noteFailedCall();
+    BOOL started = FALSE;
+    for (;;) {
+        TextBuffer commandLine = emptyTextBuffer(childCommandLine, LONG_TEXT_CAPACITY);
+        appendChar(commandLine, L'"');
+        appendText(commandLine, launcherPath);
+        appendText(commandLine, L"\" ");
+        appendText(commandLine, launcherArgs);
+        if (commandLine.overflowed) {
+            explainFailure(L"The command line for the Java runtime would be longer than 32767 characters.");
+            break;
+        }
+        started = CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, count > 0, flags, nullptr, nullptr,
+                                 &startup.StartupInfo, &child);
+        if (started) break;
+        noteFailedCall();
+        // The private copy never makes a launch fail: when it cannot be
+        // started, the runtime's own launcher is.
+        if (!switchToPlainLauncher()) break;
+    }
     if (startup.lpAttributeList != nullptr) DeleteProcThreadAttributeList(startup.lpAttributeList);
-    return started ? 0 : -1;
+    if (!started) return -1;
+    releasePrivateLauncher();
+    return 0;
 }
 
 void releaseChild() {

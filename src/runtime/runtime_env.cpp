@@ -6,6 +6,7 @@
 #include "diag/error_report.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
+#include "runtime/private_launcher.h"
 #include "runtime/runtime_search.h"
 
 namespace {
@@ -17,120 +18,9 @@ wchar_t variablesText[ENVIRONMENT_CAPACITY];
 wchar_t variableName[ENVIRONMENT_CAPACITY];
 wchar_t expandedValue[LONG_TEXT_CAPACITY];
 
-const wchar_t* const PRIVATE_DIR_SUFFIX = L"\\qd-launch-tmp\\";
-const wchar_t* const MANIFEST_SUFFIX = L".manifest";
-
 bool setPlainLauncher() {
     if (appendLauncherName(runtimeHome)) return true;
     explainFailure(L"The path of the Java runtime's launcher would be longer than 259 characters.");
-    return false;
-}
-
-// The paths of the private launcher, all composed before launcherPath (the
-// same buffer as runtimeHome) is rewritten.
-struct PrivateLauncherPaths {
-    wchar_t directory[PATH_CAPACITY];      // with its trailing backslash
-    wchar_t sourceLauncher[PATH_CAPACITY];
-    wchar_t privateCopy[PATH_CAPACITY];
-    wchar_t sourceManifest[PATH_CAPACITY];
-    wchar_t copiedManifest[PATH_CAPACITY];
-    wchar_t cleaningPattern[PATH_CAPACITY];
-};
-
-bool composePath(wchar_t* out, const wchar_t* first, const wchar_t* second, const wchar_t* third = L"") {
-    TextBuffer b = emptyTextBuffer(out, PATH_CAPACITY);
-    appendText(b, first);
-    appendText(b, second);
-    appendText(b, third);
-    return !b.overflowed;
-}
-
-// False when any of the paths would be longer than 259 characters.
-bool composePrivateLauncherPaths(PrivateLauncherPaths& paths, const wchar_t* exePath, size_t exeDirLen) {
-    const wchar_t* exeName = exePath + exeDirLen + 1;
-    bool fits = composePath(paths.directory, runtimeHome, PRIVATE_DIR_SUFFIX);
-    fits = fits && copyText(paths.sourceLauncher, PATH_CAPACITY, runtimeHome) &&
-           appendLauncherName(paths.sourceLauncher);
-    fits = fits && composePath(paths.privateCopy, paths.directory, exeName);
-    fits = fits && composePath(paths.sourceManifest, exePath, MANIFEST_SUFFIX);
-    fits = fits && composePath(paths.copiedManifest, paths.directory, exeName, MANIFEST_SUFFIX);
-    fits = fits && composePath(paths.cleaningPattern, paths.directory, L"*.exe");
-    return fits;
-}
-
-bool hasExeExtension(const wchar_t* name) {
-    size_t n = textLength(name);
-    if (n < 4 || name[n - 4] != L'.') return false;
-    const wchar_t* ext = name + n - 3;
-    return (ext[0] | 0x20) == L'e' && (ext[1] | 0x20) == L'x' && (ext[2] | 0x20) == L'e';
-}
-
-// Removes every program file of an earlier run, with its manifest. A running
-// copy cannot be deleted; that is left for the reuse check.
-void cleanPrivateDirectory(const PrivateLauncherPaths& paths) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(paths.cleaningPattern, &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-        // The pattern also matches through short names ("x.exe1" is X~1.EXE):
-        // only files whose own name ends in .exe are stale copies.
-        if (!hasExeExtension(entry.cFileName)) continue;
-        wchar_t stale[PATH_CAPACITY];
-        // A path that does not fit is skipped: a cut one could name another file.
-        if (!composePath(stale, paths.directory, entry.cFileName)) continue;
-        logLine(L"Unlink:\t\t%s\n", stale);
-        DeleteFileW(stale);
-        if (!appendTo(stale, PATH_CAPACITY, MANIFEST_SUFFIX)) continue;
-        logLine(L"Unlink:\t\t%s\n", stale);
-        DeleteFileW(stale);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-}
-
-bool fileSize(const wchar_t* path, unsigned long long* size) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(path, GetFileExInfoStandard, &data)) return false;
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
-    *size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return true;
-}
-
-bool exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
-
-// Makes the private copy (or finds a running one to reuse) and returns true
-// with its path in paths.privateCopy; false when the plain launcher is to be
-// used.
-bool installPrivateCopy(const PrivateLauncherPaths& paths) {
-    wchar_t directory[PATH_CAPACITY];
-    copyText(directory, PATH_CAPACITY, paths.directory);
-    directory[textLength(directory) - 1] = 0; // without its trailing backslash
-
-    if (!exists(directory)) {
-        if (!CreateDirectoryW(directory, nullptr)) {
-            logLine(L"Mkdir failed:\t%s\n", directory);
-            return false;
-        }
-    } else {
-        cleanPrivateDirectory(paths);
-    }
-
-    if (exists(paths.sourceManifest)) {
-        logLine(L"Copy:\t\t%s -> %s\n", paths.sourceManifest, paths.copiedManifest);
-        CopyFileW(paths.sourceManifest, paths.copiedManifest, FALSE);
-    }
-    logLine(L"Copy:\t\t%s -> %s\n", paths.sourceLauncher, paths.privateCopy);
-    if (CopyFileW(paths.sourceLauncher, paths.privateCopy, FALSE)) return true;
-
-    // Another launch may be running this copy: it can be neither deleted nor
-    // overwritten, and it is the same program when its size matches.
-    unsigned long long sourceSize = 0;
-    unsigned long long copySize = 0;
-    if (fileSize(paths.sourceLauncher, &sourceSize) && fileSize(paths.privateCopy, &copySize) &&
-        sourceSize == copySize) {
-        logLine(L"Reusing:\t\t%s\n", paths.privateCopy);
-        return true;
-    }
     return false;
 }
 
@@ -138,14 +28,19 @@ bool installPrivateCopy(const PrivateLauncherPaths& paths) {
 
 int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen) {
     wchar_t binDir[PATH_CAPACITY];
-    if (!composePath(binDir, runtimeHome, L"\\bin")) {
+    if (!copyText(binDir, PATH_CAPACITY, runtimeHome) || !appendTo(binDir, PATH_CAPACITY, L"\\bin")) {
         explainFailure(L"The Java runtime's bin folder has a path longer than 259 characters.");
         return 0;
     }
     if (!appendToPath(binDir)) return 0;
     if (!applyConfiguredVariables(exePath, exeDirLen)) return 0;
 
-    priorityClass = static_cast<DWORD>(loadConfigInt(CFG_PRIORITY));
+    int configuredPriority = loadConfigInt(CFG_PRIORITY);
+    priorityClass = priorityClassFlags(configuredPriority);
+    if (priorityClass != static_cast<DWORD>(configuredPriority)) {
+        logLine(L"Priority:\t%d is not one priority class; %d is used\n", configuredPriority,
+                static_cast<int>(priorityClass));
+    }
     bool usePrivate = loadConfigBool(CFG_PRIVATE_LAUNCHER) && !containsText(argumentText, L"--qd-default-proc");
     jarInExe = loadConfigBool(CFG_JAR_IN_EXE);
     if (configFaulted()) return 0;
@@ -168,6 +63,17 @@ int appendToPath(const wchar_t* dir) {
     if (SetEnvironmentVariableW(L"Path", pathValue)) return 1;
     noteFailedCall();
     return 0;
+}
+
+DWORD priorityClassFlags(int configured) {
+    const DWORD PRIORITY_CLASSES = IDLE_PRIORITY_CLASS | BELOW_NORMAL_PRIORITY_CLASS | NORMAL_PRIORITY_CLASS |
+                                   ABOVE_NORMAL_PRIORITY_CLASS | HIGH_PRIORITY_CLASS | REALTIME_PRIORITY_CLASS;
+    // Other creation flags would change how the child starts: 4 leaves it
+    // suspended and 1 or 2 make it wait for a debugger, and the launcher would
+    // wait for it forever.
+    DWORD classes = static_cast<DWORD>(configured) & PRIORITY_CLASSES;
+    bool exactlyOne = classes != 0 && (classes & (classes - 1)) == 0;
+    return exactlyOne ? classes : 0;
 }
 
 bool nextVariableItem(const wchar_t** cursor, const wchar_t** item, size_t* itemLength) {
@@ -235,9 +141,7 @@ int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen) {
 bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeDirLen) {
     if (!usePrivate) return setPlainLauncher();
 
-    static PrivateLauncherPaths paths;
-    bool usePrivateCopy = composePrivateLauncherPaths(paths, exePath, exeDirLen) && installPrivateCopy(paths);
+    bool usePrivateCopy = installPrivateLauncher(exePath, exeDirLen);
     if (!usePrivateCopy) return setPlainLauncher();
-    copyText(launcherPath, PATH_CAPACITY, paths.privateCopy);
     return true;
 }

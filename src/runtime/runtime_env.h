@@ -2,6 +2,7 @@
 // flags, and which program file it runs.
 #pragma once
 
+#include <windows.h>
 #include <stddef.h>
 
 // Extends Path with runtimeHome's bin directory, sets the CFG_ENV_VARS
@@ -17,6 +18,11 @@ int appendToPath(const wchar_t* dir);
 // and set before the next item is expanded. 0 only when the launch must be
 // refused (an expanded value too long for the environment).
 int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen);
+
+// The child's creation flags from CFG_PRIORITY: the one priority class it
+// names; 0 (the system's default) when it names none or several. No other
+// creation flag passes. Pure.
+DWORD priorityClassFlags(int configured);
 
 // One CFG_ENV_VARS item taken apart at its first "=". Pure.
 struct VariableItem {

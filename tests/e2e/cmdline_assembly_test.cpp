@@ -58,6 +58,18 @@ TEST_F(CommandLineTest, WildcardItemAddsEveryMatchingJarAfterTheJar) {
         << log;
 }
 
+// "%%" is one percent sign, and a sign without a partner arrives as written
+// with everything after it: the runtime itself replaces the %p of its
+// ErrorFile option.
+TEST_F(CommandLineTest, PercentSignsOutsideReferencesArriveInTheJvmOptions) {
+    plainRecords();
+    records[12] = L"-Dwidth=100%% -Dhome=%EXEDIR% -XX:ErrorFile=hs_err_pid%p.log -Dlater=1";
+    launch();
+    EXPECT_EQ(L"-Dwidth=100% -Dhome=" + appDir +
+                  L" -XX:ErrorFile=hs_err_pid%p.log -Dlater=1 -classpath \"lib;lib\\common-ui.jar\" " + MAIN_CLASS,
+              childArgs());
+}
+
 TEST_F(CommandLineTest, ClasspathFormsWithoutEntries) {
     struct Case {
         const char* what;

@@ -83,20 +83,16 @@ TEST_F(HeapTest, TooLittleMemoryIsReportedWithTheMinimum) {
     EXPECT_FALSE(contains(logBytes(), "Heap -Xmx")) << logBytes();
 }
 
-TEST_F(HeapTest, InitialHeapComesFirstAndNegativePercentageGivesNone) {
-    for (WORD id : {27, 29, 30}) records.erase(id);
-    records[25] = L"300";
-    launch(L"--qd-debug");
-    EXPECT_EQ(L"-Xms300m -classpath \"lib;lib\\common-ui.jar\" com.example.demo.Main", childArgs());
-    EXPECT_TRUE(contains(logBytes(), "\r\nHeap -Xms:\t300 MB / 0%, Free: ")) << logBytes();
-
-    SetUp();
-    for (WORD id : {27, 29, 30}) records.erase(id);
-    records[25] = L"300";
-    records[26] = L"-10";
-    launch(L"--qd-debug");
-    EXPECT_EQ(L"-classpath \"lib;lib\\common-ui.jar\" com.example.demo.Main", childArgs());
-    EXPECT_FALSE(contains(logBytes(), "Heap -Xms")) << logBytes();
+TEST_F(HeapTest, InitialHeapComesFirstAndNegativePercentageCountsAsNone) {
+    for (const wchar_t* percent : {L"", L"-10"}) {
+        SetUp();
+        for (WORD id : {27, 29, 30}) records.erase(id);
+        records[25] = L"300";
+        if (percent[0] != 0) records[26] = percent;
+        launch(L"--qd-debug");
+        EXPECT_EQ(L"-Xms300m -classpath \"lib;lib\\common-ui.jar\" com.example.demo.Main", childArgs());
+        EXPECT_TRUE(contains(logBytes(), "\r\nHeap -Xms:\t300 MB / 0%, Free: ")) << logBytes();
+    }
 }
 
 } // namespace

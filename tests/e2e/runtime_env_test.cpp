@@ -3,6 +3,9 @@
 // the private copy named like the executable).
 #include "launcher_fixture.h"
 
+#include <thread>
+#include <vector>
+
 using namespace e2e;
 
 namespace {
@@ -72,6 +75,18 @@ TEST_F(LauncherTest, PathTooLongToExtendIsRefused) {
               run.dialogs[0].text);
 }
 
+TEST_F(LauncherTest, OnlyThePriorityClassReachesTheChildsCreationFlags) {
+    installRuntime();
+    records[20] = L"36"; // the normal priority class and CREATE_SUSPENDED
+    childActions("exit 7\n");
+    RunResult run = launch(L"--qd-debug");
+
+    EXPECT_TRUE(childRan()) << "a suspended child would never run, and the launcher would wait for it forever";
+    EXPECT_EQ(7u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_NE(std::string::npos, logBytes().find("\r\nPriority:\t36 is not one priority class; 32 is used\r\n"));
+}
+
 // The private launcher: a copy of the runtime's javaw.exe named like the
 // executable, in jvm\qd-launch-tmp.
 class PrivateLauncherTest : public LauncherTest {
@@ -87,6 +102,10 @@ protected:
     std::string unlinkLine(const std::wstring& path) const { return "Unlink:\t\t" + narrow(path) + "\r\n"; }
     std::string copyLine(const std::wstring& from, const std::wstring& to) const {
         return "Copy:\t\t" + narrow(from) + " -> " + narrow(to) + "\r\n";
+    }
+
+    std::wstring recordOf(int round, int launch) const {
+        return e2e::joinPath(testDir, L"child-" + std::to_wstring(round) + L"-" + std::to_wstring(launch) + L".txt");
     }
 
     std::wstring privateDir;
@@ -158,11 +177,77 @@ TEST_F(PrivateLauncherTest, SecondLaunchReusesTheRunningCopy) {
 
     EXPECT_EQ(0u, second.exitCode);
     EXPECT_EQ(privateCopy, child().value(L"exe")) << "the second child runs the same copy";
-    std::string expected = unlinkLine(privateCopy) + unlinkLine(privateCopy + L".manifest") +
-                           copyLine(plainLauncher(), privateCopy) + "Reusing:\t\t" + narrow(privateCopy) + "\r\n";
     std::string log = logBytes();
-    EXPECT_NE(std::string::npos, log.find(expected)) << log;
+    EXPECT_NE(std::string::npos, log.find("(OK)\r\nReusing:\t\t" + narrow(privateCopy) + "\r\n")) << log;
+    EXPECT_EQ(std::string::npos, log.find("Unlink:")) << log;
+    EXPECT_EQ(std::string::npos, log.find("Copy:")) << log;
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(first.hProcess, 0)) << "the first launch is still running";
+}
+
+// Launches started together, as a double-click twice or several documents
+// opened at once start them: every one must start its child, from the private
+// copy. Each round starts all of them at one signal; the first round finds no
+// private folder yet.
+TEST_F(PrivateLauncherTest, LaunchesStartedTogetherAllStartTheirChild) {
+    const int LAUNCHES = 16;
+    childActions("sleep 100\n");
+    prepareLauncher();
+    for (int round = 0; round < 3; ++round) {
+        HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::vector<RunResult> runs(LAUNCHES);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < LAUNCHES; ++i) {
+            std::map<std::wstring, std::wstring> own = environment;
+            own[L"QDTEST_CHILD_RECORD"] = recordOf(round, i);
+            threads.emplace_back([&, i, own] {
+                WaitForSingleObject(go, 30000);
+                runs[i] = runProgram(exePath(), L"", testDir, own, pressOk, 60000);
+            });
+        }
+        SetEvent(go);
+        for (std::thread& thread : threads) thread.join();
+        CloseHandle(go);
+
+        for (int i = 0; i < LAUNCHES; ++i) {
+            std::string which = "round " + std::to_string(round) + ", launch " + std::to_string(i);
+            EXPECT_TRUE(runs[i].finished) << which;
+            EXPECT_EQ(0u, runs[i].exitCode) << which;
+            for (const Dialog& dialog : runs[i].dialogs) ADD_FAILURE() << which << ": " << narrow(dialog.text);
+            EXPECT_EQ(privateCopy, readChildRecord(recordOf(round, i)).value(L"exe")) << which;
+        }
+    }
+}
+
+// The copy lies outside the runtime's bin folder, so the DLLs its launcher
+// loads at its start (jli.dll) are put beside it: neither one in the working
+// directory nor one in a Path folder ahead of the runtime's is loaded, and a
+// stale one beside the copy is replaced.
+TEST_F(PrivateLauncherTest, CopyLoadsTheRuntimesOwnDll) {
+    std::wstring bin = appDir + L"\\jvm\\bin";
+    std::wstring programs = testProgramDir();
+    ASSERT_TRUE(CopyFileW(joinPath(programs, L"fake_javaw_jli.exe").c_str(), plainLauncher().c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(joinPath(programs, L"jli.dll").c_str(), (bin + L"\\jli.dll").c_str(), FALSE));
+    std::wstring planted = joinPath(programs, L"planted_jli.dll");
+    std::wstring earlierOnPath = joinPath(testDir, L"other-jdk\\bin");
+    ASSERT_TRUE(makeDirectories(earlierOnPath));
+    ASSERT_TRUE(makeDirectories(privateDir));
+    for (const std::wstring& folder : {appDir, earlierOnPath, privateDir}) {
+        ASSERT_TRUE(CopyFileW(planted.c_str(), (folder + L"\\jli.dll").c_str(), FALSE));
+    }
+    environment[L"Path"] = earlierOnPath + L";" + ownEnvironment(L"Path");
+    launch(L"--qd-debug");
+
+    ChildRecord received = child();
+    EXPECT_EQ(privateCopy, received.value(L"exe"));
+    EXPECT_EQ(appDir, received.value(L"cwd")) << "a planted jli.dll lies in the working directory";
+    EXPECT_EQ(L"runtime", received.value(L"library"));
+    EXPECT_EQ(privateDir + L"\\jli.dll", received.value(L"library-path"));
+    EXPECT_TRUE(readFileBytes(bin + L"\\jli.dll") == readFileBytes(privateDir + L"\\jli.dll"))
+        << "the stale jli.dll beside the copy was replaced";
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos,
+              log.find(copyLine(bin + L"\\jli.dll", privateDir + L"\\jli.dll") + copyLine(plainLauncher(), privateCopy)))
+        << log;
 }
 
 } // namespace

@@ -91,13 +91,22 @@ std::vector<RuleCase> rule_cases() {
         {"env item without =", config_with("CFG_ENV_VARS = A=1\\tB\n"), 1, "t.qdcfg:2: CFG_ENV_VARS item 2 (\"B\") has no '='"},
         {"env empty item", config_with("CFG_ENV_VARS = A=1\\t\n"), 1, "CFG_ENV_VARS item 2 (\"\") has no '='"},
         {"env empty name", config_with("CFG_ENV_VARS = =x\n"), 1, "CFG_ENV_VARS item 1 (\"=x\") has an empty variable name"},
-        {"env unpaired percent", config_with("CFG_ENV_VARS = A=%X%\\tB=50%\n"), 1, "CFG_ENV_VARS item 2 (\"B=50%\"): unpaired '%'"},
+        {"env unpaired percent", config_with("CFG_ENV_VARS = A=%X%\\tB=50%\n"), 0,
+         "warning: t.qdcfg:2: CFG_ENV_VARS item 2 (\"B=50%\"): the last '%' has no partner"},
 
-        // Unpaired % in expanded texts only.
+        // % in expanded texts: %NAME%, %% for one sign, a last lone sign kept as it is.
         {"runtime dir reference", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA%\\\\jre\n"), 0, ""},
-        {"runtime dir unpaired", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA\\\\jre\n"), 1, "t.qdcfg:2: CFG_RUNTIME_DIR: unpaired '%'"},
-        {"jvm options unpaired", config_with("CFG_JVM_OPTIONS = -Dp=50%\n"), 1, "CFG_JVM_OPTIONS: unpaired '%'"},
-        {"classpath unpaired", config_with("CFG_CLASSPATH = %A%;%B\n"), 1, "CFG_CLASSPATH: unpaired '%'"},
+        {"runtime dir unpaired", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA\\\\jre\n"), 0,
+         "warning: t.qdcfg:2: CFG_RUNTIME_DIR: the last '%' has no partner and is passed on as it is"},
+        {"jvm options unpaired", config_with("CFG_JVM_OPTIONS = -Dp=50%\n"), 0, "warning: t.qdcfg:2: CFG_JVM_OPTIONS: the last '%'"},
+        {"jvm options literal signs", config_with("CFG_JVM_OPTIONS = -XX:ErrorFile=hs_err_pid%%p.log -Dhome=%EXEDIR% -Dp=50%%\n"), 0, ""},
+        {"jvm options pairing across options",
+         config_with("CFG_JVM_OPTIONS = -XX:ErrorFile=hs_err_pid%p.log -Dhome=%EXEDIR%\n"), 0,
+         "warning: t.qdcfg:2: CFG_JVM_OPTIONS: the '%' signs of \"%p.log -Dhome=%\" pair up across two options"},
+        {"env value pairing across options", config_with("CFG_ENV_VARS = JAVA_TOOL_OPTIONS=-Da=5% -Db=%X%\n"), 0,
+         "warning: t.qdcfg:2: CFG_ENV_VARS item 1 (\"JAVA_TOOL_OPTIONS=-Da=5% -Db=%X%\"): the '%' signs of \"% -Db=%\" pair up"},
+        {"reference with blanks", config_with("CFG_JVM_OPTIONS = -Dv=%HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Java Runtime Environment\\\\CurrentVersion%\n"), 0, ""},
+        {"classpath unpaired", config_with("CFG_CLASSPATH = %A%;%B\n"), 0, "warning: t.qdcfg:2: CFG_CLASSPATH: the last '%'"},
         {"literal text keeps %", config_with("CFG_APP_ARGS = --ratio 50%\n"), 0, ""},
 
         // Splash without a launcher to look at.
@@ -126,7 +135,14 @@ std::vector<RuleCase> rule_cases() {
          config_with("MSG_RUNTIME_VERSION_ERROR = " + repeat("m", 1000) + "\nCFG_MIN_VERSION = " + repeat("1", 20) + "\n"), 0,
          "warning: t.qdcfg:2: MSG_RUNTIME_VERSION_ERROR plus \" <min> - <max>\" is 1024 characters"},
         {"version message fits", config_with("MSG_RUNTIME_VERSION_ERROR = " + repeat("m", 999) + "\nCFG_MIN_VERSION = " + repeat("1", 20) + "\n"), 0, ""},
-        {"two priority classes", config_with("CFG_PRIORITY = 96\n"), 0, "warning: t.qdcfg:2: CFG_PRIORITY 96 does not name one priority class"},
+        {"two priority classes", config_with("CFG_PRIORITY = 96\n"), 1,
+         "error: t.qdcfg:2: CFG_PRIORITY must be one priority class: 64 (idle), 16384 (below normal), 32 (normal), "
+         "32768 (above normal), 128 (high), 256 (realtime), or 0 (the system's default); not 96"},
+        {"priority suspended", config_with("CFG_PRIORITY = 4\n"), 1, "t.qdcfg:2: CFG_PRIORITY must be one priority class"},
+        {"priority with other flags", config_with("CFG_PRIORITY = 36\n"), 1, "CFG_PRIORITY must be one priority class"},
+        {"priority negative", config_with("CFG_PRIORITY = -32\n"), 1, "CFG_PRIORITY must be one priority class"},
+        {"priority high", config_with("CFG_PRIORITY = 128\n"), 0, ""},
+        {"priority default", config_with("CFG_PRIORITY = 0\n"), 0, ""},
 
         // Version keys.
         {"version keys", config_with("PRODUCT_NAME = App\nFILE_VERSION = 1.2.3.4\nPRODUCT_VERSION = 1.2.0.0\n"), 0, ""},

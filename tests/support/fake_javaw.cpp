@@ -4,7 +4,9 @@
 // (UTF-16LE lines "key=value": exe, commandline, cwd, the standard handles'
 // types, for every hexadecimal handle value listed (blank-separated) in
 // QDTEST_PROBE_HANDLES whether it was inherited as "inherited:<hex>=yes|no",
-// and every environment entry as "env:NAME=VALUE"), then performs the
+// and every environment entry as "env:NAME=VALUE"; built as fake_javaw_jli.exe
+// it also imports jli.dll, like a runtime's launcher, and records "library" and
+// "library-path": which jli.dll it got and from where), then performs the
 // actions listed, one per line, in the UTF-8 file named by QDTEST_CHILD_ACTIONS:
 //
 //   stderr <text>          write <text> and a line feed to the error output
@@ -24,6 +26,10 @@
 
 #include <string>
 #include <vector>
+
+#ifdef QDTEST_LOADS_JLI
+extern "C" __declspec(dllimport) const wchar_t* qdTestLibraryIdentity();
+#endif
 
 namespace {
 
@@ -68,6 +74,11 @@ void writeRecord(const std::wstring& path) {
         }
         at = end + 1;
     }
+#ifdef QDTEST_LOADS_JLI
+    text += L"library=" + std::wstring(qdTestLibraryIdentity()) + L"\n";
+    GetModuleFileNameW(GetModuleHandleW(L"jli.dll"), buffer, 32768);
+    text += L"library-path=" + std::wstring(buffer) + L"\n";
+#endif
     wchar_t* block = GetEnvironmentStringsW();
     for (const wchar_t* entry = block; *entry != 0; entry += wcslen(entry) + 1) {
         text += L"env:" + std::wstring(entry) + L"\n";

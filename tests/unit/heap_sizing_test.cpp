@@ -185,8 +185,9 @@ TEST_F(HeapSizingTest, InitialHeapExamples) {
         {6 * GIB, 0, 0, L""},
         {6 * GIB, -1, 50, L""},   // a negative floor wins over any share
         {6 * GIB, -256, 0, L""},
-        {6 * GIB, 256, -5, L""},  // a negative share asks for no initial heap at all
+        {6 * GIB, 256, -5, L"-Xms256m "}, // a negative share counts as none: the floor still applies
         {6 * GIB, 0, -100, L""},
+        {6 * GIB, 1600, -2147483647 - 1, L"-Xms1500m "},
         {0, 0, 25, L""},
     };
     for (const Case& c : cases) {
@@ -198,7 +199,7 @@ TEST_F(HeapSizingTest, InitialHeapExamples) {
 
 TEST_F(HeapSizingTest, NoInitialHeapWritesNoLogLine) {
     LogCapture log;
-    applyInitialHeap(args, 6 * GIB, 256, -5);
+    applyInitialHeap(args, 6 * GIB, 0, -5);
     applyInitialHeap(args, 6 * GIB, -1, 0);
     EXPECT_EQ("", log.bytes());
 }

@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "launch/bounded_text.h"
+#include "launch/launch_sequence.h"
 #include "launch/launch_state.h"
 #include "log_capture.h"
+#include "runtime/private_launcher.h"
 #include "runtime/runtime_env.h"
+#include "scratch_files.h"
 
 namespace {
 
@@ -63,6 +66,24 @@ TEST(VariableItems, NameEndsAtTheFirstEqualsSign) {
     }
 }
 
+TEST(PriorityClass, OnlyOnePriorityClassReachesTheChild) {
+    struct Row {
+        int configured;
+        DWORD flags;
+    };
+    const Row rows[] = {
+        {32, NORMAL_PRIORITY_CLASS},
+        {16384, BELOW_NORMAL_PRIORITY_CLASS},
+        {0, 0},
+        {CREATE_SUSPENDED, 0},
+        {DEBUG_PROCESS, 0},
+        {HIGH_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_CONSOLE, HIGH_PRIORITY_CLASS},
+        {NORMAL_PRIORITY_CLASS | IDLE_PRIORITY_CLASS, 0}, // two classes: the system's default
+        {-1, 0},
+    };
+    for (const Row& row : rows) EXPECT_EQ(row.flags, priorityClassFlags(row.configured)) << row.configured;
+}
+
 std::wstring environmentValue(const wchar_t* name) {
     static wchar_t buffer[32767];
     DWORD n = GetEnvironmentVariableW(name, buffer, 32767);
@@ -112,26 +133,23 @@ TEST_F(PathExtensionTest, ValueBeyondTheLimitIsRefusedAndPathKept) {
     EXPECT_EQ(0u, std::wstring(messageText).find(L"Start failed.\n\nThe Path environment variable is too long"));
 }
 
-// Private launcher copies in a runtime folder of the test's own.
+// Private launcher copies in a runtime folder of the test's own, with the
+// stand-in runtime's program as its launcher.
 class PrivateLauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetLaunchState();
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        root = std::wstring(temp) + L"qdu-private";
-        removeTree(root);
-        ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
-        home = root + L"\\jre";
-        CreateDirectoryW(home.c_str(), nullptr);
-        CreateDirectoryW((home + L"\\bin").c_str(), nullptr);
-        ASSERT_TRUE(writeFile(home + L"\\bin\\javaw.exe", "launcher program bytes"));
-        CreateDirectoryW((root + L"\\app").c_str(), nullptr);
-        setExe(root + L"\\app\\tool.exe");
+        home = scratchDir / L"jre";
+        ASSERT_TRUE(e2e::makeDirectories(home + L"\\bin"));
+        ASSERT_TRUE(CopyFileW(e2e::fakeRuntimePath().c_str(), plainLauncher().c_str(), FALSE));
+        runtimeBytes = scratch::readBytes(plainLauncher());
+        ASSERT_TRUE(e2e::makeDirectories(scratchDir / L"app"));
+        setExe(scratchDir / L"app\\tool.exe");
         privateDir = home + L"\\qd-launch-tmp";
+        copy = privateDir + L"\\tool.exe";
     }
     void TearDown() override {
-        removeTree(root);
+        releasePrivateLauncher();
         resetLaunchState();
     }
 
@@ -150,48 +168,16 @@ protected:
         return log.bytes();
     }
     std::wstring plainLauncher() const { return home + L"\\bin\\javaw.exe"; }
+    std::string copyLine(const std::wstring& from, const std::wstring& to) const {
+        return "Copy:\t\t" + latin1(from) + " -> " + latin1(to) + "\r\n";
+    }
+    static bool exists(const std::wstring& path) { return e2e::fileExists(path); }
 
-    static bool writeFile(const std::wstring& path, const std::string& bytes) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        DWORD written = 0;
-        bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
-        return ok && written == bytes.size();
-    }
-    static std::string readFile(const std::wstring& path) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return "<missing>";
-        char buffer[4096];
-        DWORD got = 0;
-        ReadFile(file, buffer, sizeof buffer, &got, nullptr);
-        CloseHandle(file);
-        return std::string(buffer, got);
-    }
-    static bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-    static void removeTree(const std::wstring& path) {
-        WIN32_FIND_DATAW entry;
-        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = entry.cFileName;
-                if (name == L"." || name == L"..") continue;
-                std::wstring child = path + L"\\" + name;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    removeTree(child);
-                } else {
-                    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileW(child.c_str());
-                }
-            } while (FindNextFileW(search, &entry));
-            FindClose(search);
-        }
-        RemoveDirectoryW(path.c_str());
-    }
-
-    std::wstring root;
+    scratch::ScratchDir scratchDir;
     std::wstring home;
     std::wstring privateDir;
+    std::wstring copy;
+    std::string runtimeBytes;
     DWORD errorBeforeStep = 0;
     DWORD failureAfterStep = 0;
 };
@@ -206,79 +192,148 @@ TEST_F(PrivateLauncherTest, WithoutPrivateLauncherThePlainOneIsUsedAndNothingTou
 
 TEST_F(PrivateLauncherTest, FirstRunCreatesTheFolderAndCopiesTheLauncher) {
     std::string log = prepare(true);
-    std::wstring copy = privateDir + L"\\tool.exe";
     EXPECT_EQ(copy, std::wstring(launcherPath));
-    EXPECT_EQ("launcher program bytes", readFile(copy));
-    EXPECT_EQ("Copy:\t\t" + latin1(plainLauncher()) + " -> " + latin1(copy) + "\r\n", log)
-        << "no manifest next to the executable: only the launcher is copied";
+    EXPECT_EQ(runtimeBytes, scratch::readBytes(copy));
+    EXPECT_EQ(copyLine(plainLauncher(), copy), log)
+        << "no manifest next to the executable and no DLL of the runtime's own: only the launcher is copied";
+    EXPECT_EQ(std::vector<std::wstring>{L"tool.exe"}, e2e::listFiles(privateDir + L"\\*"))
+        << "no temporary file is left behind";
 }
 
-TEST_F(PrivateLauncherTest, LaterRunCleansStaleCopiesAndCopiesTheManifest) {
+TEST_F(PrivateLauncherTest, LaterRunCleansOtherCopiesAndReplacesAStaleOwnCopy) {
     ASSERT_TRUE(CreateDirectoryW(privateDir.c_str(), nullptr));
-    ASSERT_TRUE(writeFile(privateDir + L"\\old-name.exe", "stale"));
-    ASSERT_TRUE(writeFile(privateDir + L"\\old-name.exe.manifest", "stale manifest"));
-    ASSERT_TRUE(writeFile(privateDir + L"\\tool.exe", "previous copy"));
-    ASSERT_TRUE(writeFile(privateDir + L"\\orphan.manifest", "kept"));
-    ASSERT_TRUE(writeFile(privateDir + L"\\notes.txt", "kept"));
-    ASSERT_TRUE(writeFile(privateDir + L"\\backup.exe1", "kept"));
-    ASSERT_TRUE(CreateDirectoryW((privateDir + L"\\folder.exe").c_str(), nullptr));
-    ASSERT_TRUE(writeFile(std::wstring(exePath) + L".manifest", "<assembly/>"));
+    std::wstring dir = privateDir + L"\\";
+    ASSERT_TRUE(scratch::writeBytes(dir + L"old-name.exe", "stale"));
+    ASSERT_TRUE(scratch::writeBytes(dir + L"old-name.exe.manifest", "stale manifest"));
+    ASSERT_TRUE(scratch::writeBytes(copy, "previous copy"));
+    ASSERT_TRUE(scratch::writeBytes(dir + L"orphan.manifest", "kept"));
+    ASSERT_TRUE(scratch::writeBytes(dir + L"notes.txt", "kept"));
+    ASSERT_TRUE(scratch::writeBytes(dir + L"backup.exe1", "kept"));
+    ASSERT_TRUE(CreateDirectoryW((dir + L"folder.exe").c_str(), nullptr));
+    std::wstring manifest = std::wstring(exePath) + L".manifest";
+    ASSERT_TRUE(scratch::writeBytes(manifest, "<assembly/>"));
 
     std::string log = prepare(true);
-    std::wstring dir = privateDir + L"\\";
-    std::wstring copy = dir + L"tool.exe";
-    std::wstring manifest = std::wstring(exePath) + L".manifest";
     EXPECT_EQ("Unlink:\t\t" + latin1(dir) + "old-name.exe\r\n"
-              "Unlink:\t\t" + latin1(dir) + "old-name.exe.manifest\r\n"
-              "Unlink:\t\t" + latin1(dir) + "tool.exe\r\n"
-              "Unlink:\t\t" + latin1(dir) + "tool.exe.manifest\r\n"
-              "Copy:\t\t" + latin1(manifest) + " -> " + latin1(copy) + ".manifest\r\n"
-              "Copy:\t\t" + latin1(plainLauncher()) + " -> " + latin1(copy) + "\r\n",
+              "Unlink:\t\t" + latin1(dir) + "old-name.exe.manifest\r\n" +
+              copyLine(manifest, copy + L".manifest") + copyLine(plainLauncher(), copy),
               log);
     EXPECT_FALSE(exists(dir + L"old-name.exe"));
     EXPECT_FALSE(exists(dir + L"old-name.exe.manifest"));
     EXPECT_TRUE(exists(dir + L"orphan.manifest")) << "manifests without a program stay";
     EXPECT_TRUE(exists(dir + L"notes.txt"));
-    EXPECT_TRUE(exists(dir + L"backup.exe1"));
+    EXPECT_TRUE(exists(dir + L"backup.exe1")) << "only names that really end in .exe";
     EXPECT_TRUE(exists(dir + L"folder.exe")) << "only files are removed";
-    EXPECT_EQ("<assembly/>", readFile(copy + L".manifest"));
-    EXPECT_EQ("launcher program bytes", readFile(copy));
+    EXPECT_EQ("<assembly/>", scratch::readBytes(copy + L".manifest"));
+    EXPECT_EQ(runtimeBytes, scratch::readBytes(copy));
     EXPECT_EQ(copy, std::wstring(launcherPath));
 }
 
-TEST_F(PrivateLauncherTest, CopyInUseIsReusedOnlyWhenItsSizeMatches) {
+TEST_F(PrivateLauncherTest, CopyIsReusedOnlyWithTheSameContent) {
     ASSERT_TRUE(CreateDirectoryW(privateDir.c_str(), nullptr));
-    std::wstring copy = privateDir + L"\\tool.exe";
+    std::string sameSize = runtimeBytes;
+    sameSize[sameSize.size() / 2] ^= 0x5A;
     struct Row {
+        const char* what;
         std::string content;
-        bool reused;
+        bool heldOpen; // by a reader, as a running program is: it cannot be deleted or replaced
+        bool runsThePrivateCopy;
+        std::string contentAfter;
     };
-    const Row rows[] = {{"launcher program bytes", true}, {"another program", false}};
+    const Row rows[] = {
+        {"the same program, in use", runtimeBytes, true, true, runtimeBytes},
+        {"the same program", runtimeBytes, false, true, runtimeBytes},
+        {"another program of the same size, in use", sameSize, true, false, sameSize},
+        {"another program of the same size", sameSize, false, true, runtimeBytes},
+    };
     for (const Row& row : rows) {
-        ASSERT_TRUE(writeFile(copy, row.content));
-        // Held open without sharing, as a running program is: it can be neither
-        // deleted nor overwritten.
-        HANDLE running = CreateFileW(copy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, running);
+        releasePrivateLauncher();
+        ASSERT_TRUE(scratch::writeBytes(copy, row.content));
+        HANDLE reader = row.heldOpen ? CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                   OPEN_EXISTING, 0, nullptr)
+                                     : INVALID_HANDLE_VALUE;
         errorBeforeStep = ERROR_FILE_NOT_FOUND;
         std::string log = prepare(true);
-        CloseHandle(running);
+        if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
 
-        EXPECT_EQ(0u, failureAfterStep) << "reusing or falling back is no failure of the launch";
-        EXPECT_EQ(row.content, readFile(copy));
-        std::string reusing = "Reusing:\t\t" + latin1(copy) + "\r\n";
-        if (row.reused) {
-            EXPECT_EQ(copy, std::wstring(launcherPath));
-            EXPECT_EQ(reusing, log.substr(log.size() - std::min(log.size(), reusing.size()))) << log;
-        } else {
-            EXPECT_EQ(plainLauncher(), std::wstring(launcherPath));
-            EXPECT_EQ(std::string::npos, log.find("Reusing")) << log;
-        }
+        EXPECT_EQ(0u, failureAfterStep) << row.what << ": reusing or falling back is no failure of the launch";
+        std::wstring expected = row.runsThePrivateCopy ? copy : plainLauncher();
+        EXPECT_EQ(expected, std::wstring(launcherPath)) << row.what;
+        EXPECT_EQ(row.content == runtimeBytes, log.find("Reusing:\t\t" + latin1(copy) + "\r\n") != std::string::npos)
+            << row.what << "\n" << log;
+        releasePrivateLauncher();
+        EXPECT_EQ(row.contentAfter, scratch::readBytes(copy)) << row.what;
     }
 }
 
+TEST_F(PrivateLauncherTest, CopyThatCannotBeStartedGivesWayToThePlainLauncher) {
+    prepare(true);
+    ASSERT_EQ(copy, std::wstring(launcherPath));
+    // Stands in for a private copy that the system refuses to start.
+    std::wstring unstartable = privateDir + L"\\missing.exe";
+    copyText(launcherPath, PATH_CAPACITY, unstartable.c_str());
+    LogCapture log;
+    ASSERT_EQ(0, startChild());
+    EXPECT_EQ(plainLauncher(), std::wstring(launcherPath));
+    EXPECT_EQ("Start failed:\t" + latin1(unstartable) + "\r\n", log.bytes());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 20000));
+    releaseChild();
+    EXPECT_TRUE(DeleteFileW(copy.c_str())) << "the copy is let go once a child has started";
+}
+
+// A symbolic link made by the system's own ln, reachable only under Wine (whose
+// Win32 calls make neither junctions nor symbolic links). Wine shows it as a
+// reparse point by name, the way Windows shows a junction.
+bool makeLinkUnderWine(const std::wstring& link, const std::wstring& target) {
+    typedef char*(CDECL * UnixNameCall)(const wchar_t*);
+    UnixNameCall unixName = reinterpret_cast<UnixNameCall>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (unixName == nullptr) return false;
+    char* linkName = unixName(link.c_str());
+    char* targetName = unixName(target.c_str());
+    std::wstring commandLine;
+    if (linkName != nullptr && targetName != nullptr) {
+        commandLine = L"/bin/ln -s \"" + e2e::widen(targetName) + L"\" \"" + e2e::widen(linkName) + L"\"";
+    }
+    HeapFree(GetProcessHeap(), 0, linkName);
+    HeapFree(GetProcessHeap(), 0, targetName);
+    if (commandLine.empty()) return false;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(L"Z:\\bin\\ln", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // The handle of a Unix program does not tell when it has ended: wait for its work.
+    return e2e::waitUntil(
+        [&] {
+            DWORD attributes = GetFileAttributesW(link.c_str());
+            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        },
+        10000);
+}
+
+TEST_F(PrivateLauncherTest, LinkedFolderIsNeitherCleanedNorUsed) {
+    std::wstring elsewhere = scratchDir / L"elsewhere";
+    ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+    ASSERT_TRUE(scratch::writeBytes(elsewhere + L"\\precious.exe", "someone else's program"));
+    if (!makeLinkUnderWine(privateDir, elsewhere)) GTEST_SKIP() << "no way to make a folder link here";
+
+    bool ok = false;
+    std::string log = prepare(true, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(plainLauncher(), std::wstring(launcherPath));
+    EXPECT_EQ("Not a folder:\t" + latin1(privateDir) + "\r\n", log);
+    EXPECT_EQ(std::vector<std::wstring>{L"precious.exe"}, e2e::listFiles(elsewhere + L"\\*"));
+    RemoveDirectoryW(privateDir.c_str());
+    DeleteFileW(privateDir.c_str());
+}
+
 TEST_F(PrivateLauncherTest, FolderThatCannotBeCreatedGivesThePlainLauncher) {
-    home = root + L"\\missing-parent\\jre"; // its parent does not exist
+    home = scratchDir / L"missing-parent\\jre"; // its parent does not exist
     std::string log = prepare(true);
     EXPECT_EQ("Mkdir failed:\t" + latin1(home) + "\\qd-launch-tmp\r\n", log);
     EXPECT_EQ(home + L"\\bin\\javaw.exe", std::wstring(launcherPath));

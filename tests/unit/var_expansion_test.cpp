@@ -87,9 +87,13 @@ TEST_F(VarExpansionTest, ExampleTable) {
         {L"-Da %JAVA_OPTS% -Db", L"-Da -Xss2m -Db", 1},
         {L"x%UNSET%y", L"xy", 1},
         {L"%exedir%", L"", 1},
-        {L"100%%", L"100", 1},
-        {L"a%EXEDIR%u%v", L"aD:\\Apps\\Tool", 0},
-        {L"-Dsize=50% -Dx=1", L"", 0},
+        {L"100%%", L"100%", 1},
+        {L"a%EXEDIR%u%v", L"aD:\\Apps\\Toolu%v", 1},
+        {L"-Dsize=50% -Dx=1", L"-Dsize=50% -Dx=1", 1},
+        {L"-Da=%EXEDIR% -XX:ErrorFile=hs_err_pid%p.log -Dlater=1",
+         L"-Da=D:\\Apps\\Tool -XX:ErrorFile=hs_err_pid%p.log -Dlater=1", 1},
+        {L"%%PATH%% is %%%EXEDIR%%%", L"%PATH% is %D:\\Apps\\Tool%", 1},
+        {L"%", L"%", 1},
         {L"%HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\Java Runtime Environment\\CurrentVersion%", L"1.8", 1},
         {L"%HKEY_CURRENT_USER\\Software\\Vendor\\%", L"vendor default", 1},
         {L"%HKEY_SOMEWHERE\\X\\Y%", L"", 1},
@@ -105,14 +109,13 @@ TEST_F(VarExpansionTest, EachReferenceWritesOneSubstituteLine) {
     LogCapture log;
     ASSERT_TRUE(log.open());
     expand(L"%EXEDIR%\\lib");
-    expand(L"x%UNSET%y%%");
+    expand(L"x%UNSET%y%%z%");
     expand(L"-Da %JAVA_OPTS% -Db");
     expand(L"no references");
     expand(L"");
     expand(L"%HKEY_SOMEWHERE\\X\\Y%");
     EXPECT_EQ("Substitute:\tEXEDIR = D:\\Apps\\Tool\r\n"
               "Substitute:\tUNSET = \r\n"
-              "Substitute:\t = \r\n"
               "Substitute:\tJAVA_OPTS = -Xss2m\r\n"
               "Substitute:\tHKEY_SOMEWHERE\\X\\Y = \r\n",
               log.bytes());

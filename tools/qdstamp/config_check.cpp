@@ -35,12 +35,6 @@ std::optional<std::int32_t> parse_integer(std::u16string_view text) {
     return static_cast<std::int32_t>(value);
 }
 
-std::size_t count_percent(std::u16string_view text) {
-    std::size_t n = 0;
-    for (char16_t c : text) n += c == u'%';
-    return n;
-}
-
 std::string quoted(std::u16string_view text) {
     std::u16string shown(text.substr(0, 40));
     return "\"" + utf16_to_utf8(shown) + (text.size() > 40 ? "...\"" : "\"");
@@ -130,9 +124,7 @@ public:
                     error(v.line, name + ": must be a decimal number in signed 32-bit range, not " + quoted(v.text));
                 break;
             case RecordKind::Expanded:
-                if (count_percent(v.text) % 2 != 0)
-                    error(v.line, name + ": unpaired '%' (references are written %NAME%; the launcher would drop "
-                                         "everything after an unpaired '%')");
+                check_percent_signs(name, v.text, v.line);
                 break;
             case RecordKind::EnvVars:
                 check_env_vars(v);
@@ -159,8 +151,8 @@ public:
                 error(v.line, label + " (" + quoted(entry) + ") has no '=' (items are NAME=value, separated by \\t)");
             else if (eq == 0)
                 error(v.line, label + " (" + quoted(entry) + ") has an empty variable name");
-            else if (count_percent(entry.substr(eq + 1)) % 2 != 0)
-                error(v.line, label + " (" + quoted(entry) + "): unpaired '%' in the value");
+            else
+                check_percent_signs(label + " (" + quoted(entry) + ")", entry.substr(eq + 1), v.line);
             if (end == std::u16string::npos) break;
             start = end + 1;
             ++item;
@@ -217,13 +209,48 @@ public:
             warning(opts->line, "CFG_JVM_OPTIONS is " + std::to_string(opts->text.size()) + " characters; the launcher reads at most " +
                                     std::to_string(kJvmOptionsLimit) + " before appending the options file");
 
-        if (auto priority = integer(20)) {
-            const std::uint32_t classes = 0x20 | 0x40 | 0x80 | 0x100 | 0x4000 | 0x8000;
-            std::uint32_t bits = static_cast<std::uint32_t>(*priority) & classes;
-            if (*priority < 0 || (bits & (bits - 1)) != 0)
-                warning(get(20)->line, "CFG_PRIORITY " + std::to_string(*priority) +
-                                           " does not name one priority class (32 is normal)");
+        check_priority();
+    }
+
+    // References pair from the left: %NAME% is a reference, %% one literal
+    // sign, and a last sign without a partner is passed on literally. A pair
+    // whose name holds a blank followed by '-' is two options' signs pairing
+    // up (-XX:ErrorFile=x%p.log -Dhome=%EXEDIR%), which loses the text between.
+    void check_percent_signs(const std::string& label, std::u16string_view text, int line) {
+        std::size_t read = 0;
+        for (;;) {
+            std::size_t open = text.find(u'%', read);
+            if (open == std::u16string_view::npos) return;
+            std::size_t close = text.find(u'%', open + 1);
+            if (close == std::u16string_view::npos) {
+                warning(line, label + ": the last '%' has no partner and is passed on as it is "
+                                      "(write %% for a literal '%')");
+                return;
+            }
+            std::u16string_view name = text.substr(open + 1, close - open - 1);
+            for (std::size_t i = 0; i + 1 < name.size(); ++i) {
+                if ((name[i] == u' ' || name[i] == u'\t') && name[i + 1] == u'-') {
+                    warning(line, label + ": the '%' signs of " + quoted(text.substr(open, close - open + 1)) +
+                                      " pair up across two options and that text is replaced as one reference; "
+                                      "write %% for a literal '%'");
+                    break;
+                }
+            }
+            read = close + 1;
         }
+    }
+
+    // Only a priority class reaches the child's creation flags; other flags
+    // (4 suspended, 1 and 2 debugging) would keep it from ever running.
+    void check_priority() {
+        const ConfigValue* v = get(20);
+        auto priority = integer(20);
+        if (!v || !priority) return;
+        for (std::int32_t allowed : {0, 32, 64, 128, 256, 16384, 32768})
+            if (*priority == allowed) return;
+        error(v->line, "CFG_PRIORITY must be one priority class: 64 (idle), 16384 (below normal), 32 (normal), "
+                       "32768 (above normal), 128 (high), 256 (realtime), or 0 (the system's default); not " +
+                           std::to_string(*priority));
     }
 
     void check_heap() {
