@@ -40,42 +40,32 @@ bool refuseBound(const wchar_t* recordName, const wchar_t* bound) {
 
 // ---- registry ----------------------------------------------------------
 
-// How a vendor's key holds its runtimes: the value naming the home lies in
-// <key>\<version>, or in <key>\<version>\<vm>\MSI for the installers that
-// record the virtual machine (hotspot, openj9, ...). Where one key holds both
-// kinds, the subkey's name says which one it is ("zulu-17-jre", "jdk-21").
+// How a vendor's key below SOFTWARE holds its runtimes: the value naming the
+// home lies in <family key>\<version>, or in <family key>\<version>\<vm>\MSI
+// for the installers that record the virtual machine (hotspot, openj9, ...).
+// Where one key holds both kinds (an empty family key: the vendor's key
+// itself), the subkey's name says which one it is ("zulu-17-jre", "jdk-21").
 struct RegistryLayout {
-    RuntimeFamilyKey keys[2]; // the runtime key and the development-kit key (nullptr: none)
+    const wchar_t* vendorKey;
+    const wchar_t* runtimeKey;        // nullptr: the vendor has none
+    const wchar_t* developmentKitKey;
     const wchar_t* valueName;
     bool vmSubkeys;
     bool kindInName;
 };
 
 const RegistryLayout REGISTRY_LAYOUTS[] = {
-    {{{L"SOFTWARE\\JavaSoft\\JRE", FAMILY_RUNTIME}, {L"SOFTWARE\\JavaSoft\\JDK", FAMILY_DEVELOPMENT_KIT}},
-     L"JavaHome", false, false},
-    {{{L"SOFTWARE\\JavaSoft\\Java Runtime Environment", FAMILY_RUNTIME},
-      {L"SOFTWARE\\JavaSoft\\Java Development Kit", FAMILY_DEVELOPMENT_KIT}},
-     L"JavaHome", false, false},
-    {{{L"SOFTWARE\\Eclipse Adoptium\\JRE", FAMILY_RUNTIME}, {L"SOFTWARE\\Eclipse Adoptium\\JDK", FAMILY_DEVELOPMENT_KIT}},
-     L"Path", true, false},
-    {{{L"SOFTWARE\\Eclipse Foundation\\JRE", FAMILY_RUNTIME},
-      {L"SOFTWARE\\Eclipse Foundation\\JDK", FAMILY_DEVELOPMENT_KIT}},
-     L"Path", true, false},
-    {{{L"SOFTWARE\\AdoptOpenJDK\\JRE", FAMILY_RUNTIME}, {L"SOFTWARE\\AdoptOpenJDK\\JDK", FAMILY_DEVELOPMENT_KIT}},
-     L"Path", true, false},
-    {{{L"SOFTWARE\\Semeru\\JRE", FAMILY_RUNTIME}, {L"SOFTWARE\\Semeru\\JDK", FAMILY_DEVELOPMENT_KIT}}, L"Path", true,
-     false},
-    {{{L"SOFTWARE\\Microsoft\\JRE", FAMILY_RUNTIME}, {L"SOFTWARE\\Microsoft\\JDK", FAMILY_DEVELOPMENT_KIT}}, L"Path",
-     true, false},
-    {{{L"SOFTWARE\\Azul Systems\\Zulu", FAMILY_RUNTIME}, {L"SOFTWARE\\Azul Systems\\Zulu", FAMILY_DEVELOPMENT_KIT}},
-     L"InstallationPath", false, true},
-    {{{L"SOFTWARE\\BellSoft\\Liberica", FAMILY_RUNTIME}, {L"SOFTWARE\\BellSoft\\Liberica", FAMILY_DEVELOPMENT_KIT}},
-     L"InstallationPath", false, true},
-    {{{nullptr, FAMILY_RUNTIME}, {L"SOFTWARE\\SapMachine\\JDK", FAMILY_DEVELOPMENT_KIT}}, L"JavaHome", false, false},
-    {{{L"SOFTWARE\\IBM\\Java2 Runtime Environment", FAMILY_RUNTIME},
-      {L"SOFTWARE\\IBM\\Java Development Kit", FAMILY_DEVELOPMENT_KIT}},
-     L"JavaHome", false, false},
+    {L"JavaSoft", L"JRE", L"JDK", L"JavaHome", false, false},
+    {L"JavaSoft", L"Java Runtime Environment", L"Java Development Kit", L"JavaHome", false, false},
+    {L"Eclipse Adoptium", L"JRE", L"JDK", L"Path", true, false},
+    {L"Eclipse Foundation", L"JRE", L"JDK", L"Path", true, false},
+    {L"AdoptOpenJDK", L"JRE", L"JDK", L"Path", true, false},
+    {L"Semeru", L"JRE", L"JDK", L"Path", true, false},
+    {L"Microsoft", L"JRE", L"JDK", L"Path", true, false},
+    {L"Azul Systems\\Zulu", L"", L"", L"InstallationPath", false, true},
+    {L"BellSoft\\Liberica", L"", L"", L"InstallationPath", false, true},
+    {L"SapMachine", nullptr, L"JDK", L"JavaHome", false, false},
+    {L"IBM", L"Java2 Runtime Environment", L"Java Development Kit", L"JavaHome", false, false},
 };
 
 struct Hive {
@@ -154,17 +144,19 @@ void offerVmHomes(HKEY version, TextBuffer& origin, const wchar_t* valueName, co
     }
 }
 
-void scanRegistryKey(const Hive& hive, const RegistryLayout& layout, const RuntimeFamilyKey& family) {
-    HKEY key = openKey(hive.root, family.keyPath);
+void scanRegistryKey(const Hive& hive, HKEY vendor, const RegistryLayout& layout, const RuntimeFamilyKey& family) {
+    HKEY key = openKey(vendor, family.keyPath);
     if (key == nullptr) return;
     wchar_t name[KEY_NAME_CAPACITY];
     for (DWORD index = 0; nextSubkey(key, index, name); ++index) {
         if (layout.kindInName && nameSaysRuntime(name) != (family.family == FAMILY_RUNTIME)) continue;
         TextBuffer origin = emptyTextBuffer(originText, ORIGIN_CAPACITY);
         appendText(origin, hive.name);
-        appendText(origin, L"\\");
+        appendText(origin, L"\\SOFTWARE\\");
+        appendText(origin, layout.vendorKey);
+        if (family.keyPath[0] != 0) appendChar(origin, L'\\');
         appendText(origin, family.keyPath);
-        appendText(origin, L"\\");
+        appendChar(origin, L'\\');
         appendText(origin, name);
         HKEY version = openKey(key, name);
         if (version == nullptr) continue;
@@ -180,13 +172,22 @@ void scanRegistryKey(const Hive& hive, const RegistryLayout& layout, const Runti
 
 void searchRegistry(int searchOrder) {
     for (const Hive& hive : HIVES) {
+        HKEY software = openKey(hive.root, L"SOFTWARE");
+        if (software == nullptr) continue;
         for (const RegistryLayout& layout : REGISTRY_LAYOUTS) {
+            // Most vendors are absent: one open tells.
+            HKEY vendor = openKey(software, layout.vendorKey);
+            if (vendor == nullptr) continue;
+            const RuntimeFamilyKey pair[2] = {{layout.runtimeKey, FAMILY_RUNTIME},
+                                              {layout.developmentKitKey, FAMILY_DEVELOPMENT_KIT}};
             RuntimeFamilyKey searched[2];
-            size_t count = familySearchOrder(searchOrder, layout.keys, searched);
+            size_t count = familySearchOrder(searchOrder, pair, searched);
             for (size_t i = 0; i < count; ++i) {
-                if (searched[i].keyPath != nullptr) scanRegistryKey(hive, layout, searched[i]);
+                if (searched[i].keyPath != nullptr) scanRegistryKey(hive, vendor, layout, searched[i]);
             }
+            RegCloseKey(vendor);
         }
+        RegCloseKey(software);
     }
 }
 
