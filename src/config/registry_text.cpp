@@ -14,7 +14,8 @@ bool registryDataIsText(DWORD type, const wchar_t* data, DWORD size, size_t* len
     return false;
 }
 
-bool queryRegistryText(HKEY key, const wchar_t* valueName, wchar_t (&text)[REGISTRY_TEXT_CAPACITY]) {
+bool queryRegistryText(HKEY key, const wchar_t* valueName, wchar_t (&text)[REGISTRY_TEXT_CAPACITY],
+                       DWORD* storedType) {
     wchar_t data[REGISTRY_TEXT_CAPACITY];
     DWORD type = REG_NONE;
     DWORD size = sizeof data;
@@ -26,5 +27,6 @@ bool queryRegistryText(HKEY key, const wchar_t* valueName, wchar_t (&text)[REGIS
     if (!registryDataIsText(type, data, size, &length)) return false;
     for (size_t i = 0; i < length; ++i) text[i] = data[i];
     text[length] = 0;
+    if (storedType != nullptr) *storedType = type;
     return true;
 }

@@ -19,4 +19,6 @@ bool registryDataIsText(DWORD type, const wchar_t* data, DWORD size, size_t* len
 // units). True with the text terminated when the value is a usable string
 // (see above); false, with `text` empty, for a missing value, one of another
 // type, one larger than the buffer or one stored without its terminator.
-bool queryRegistryText(HKEY key, const wchar_t* valueName, wchar_t (&text)[REGISTRY_TEXT_CAPACITY]);
+// `storedType`, when given, receives REG_SZ or REG_EXPAND_SZ on true.
+bool queryRegistryText(HKEY key, const wchar_t* valueName, wchar_t (&text)[REGISTRY_TEXT_CAPACITY],
+                       DWORD* storedType = nullptr);

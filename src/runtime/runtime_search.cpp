@@ -9,10 +9,12 @@
 #include "diag/error_report.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
+#include "runtime/runtime_program.h"
+#include "runtime/runtime_sources.h"
 
 namespace {
 
-const wchar_t* const LAUNCHER_NAME = L"bin\\javaw.exe";
+const wchar_t* const LAUNCHER_NAME = QD_RUNTIME_PROGRAM_IN_BIN;
 
 const RuntimeFamilyKey JAVASOFT_KEYS[2] = {
     {L"SOFTWARE\\JavaSoft\\Java Runtime Environment", FAMILY_RUNTIME},
@@ -168,12 +170,32 @@ bool checkLauncher() {
     return found;
 }
 
+namespace {
+
+// With CFG_RUNTIME_SOURCES: today's installations in the listed sources, the
+// bounds read as Java versions, and a report that says what was searched.
+int locateListedRuntime(const RuntimeSourceList& sources, int searchOrder) {
+    VersionBounds bounds;
+    if (!readVersionBounds(&bounds)) return 0;
+    if (searchRuntimeSources(sources, searchOrder, bounds)) return 1;
+    failNoSuitableRuntime();
+    appendSearchedSources(sources);
+    return 0;
+}
+
+} // namespace
+
 int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     if (!composeConfiguredRuntime(exePath, exeDirLen)) return 0;
     if (checkLauncher()) return 1;
+    RuntimeSourceList sources = {};
+    SourcesRecord listed = loadRuntimeSources(&sources);
+    if (listed == SOURCES_REFUSED) return 0;
+    if (listed == SOURCES_LISTED) noteBundledRuntimeWithoutProgram();
 
     if (!loadConfigString(CFG_MIN_VERSION, minVersion, NAME_CAPACITY)) {
         if (configFaulted()) return 0;
+        if (listed == SOURCES_LISTED) logLine(L"Runtime sources:\tnot searched without CFG_MIN_VERSION\n");
         // The message says what is missing; the probe's "not found" adds nothing.
         clearFailureCode();
         loadConfigString(MSG_RUNTIME_DIR_ERROR, messageText, MESSAGE_CAPACITY);
@@ -182,6 +204,7 @@ int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     loadConfigString(CFG_MAX_VERSION, maxVersion, NAME_CAPACITY);
     int searchOrder = loadConfigInt(CFG_SEARCH_ORDER);
     if (configFaulted()) return 0;
+    if (listed == SOURCES_LISTED) return locateListedRuntime(sources, searchOrder);
 
     searchInstalledRuntimes(searchOrder);
     if (foundRuntime == FAMILY_NONE) return failNoSuitableRuntime();

@@ -1,5 +1,7 @@
 // Choosing the Java runtime: the configured runtime directory, else the best
-// registered runtime within the configured version bounds.
+// registered runtime within the configured version bounds (or, with
+// CFG_RUNTIME_SOURCES, the best one of the first listed source that has one;
+// see runtime_sources.h).
 #pragma once
 
 #include <windows.h>
@@ -8,10 +10,11 @@
 // Sets runtimeHome; on failure leaves the report's text in messageText (and,
 // when no suitable runtime is registered, the download page in helpUrl).
 // Reads CFG_RUNTIME_DIR, and only when that gives no launcher program
-// CFG_MIN_VERSION, CFG_MAX_VERSION and CFG_SEARCH_ORDER.
+// CFG_RUNTIME_SOURCES, CFG_MIN_VERSION, CFG_MAX_VERSION and CFG_SEARCH_ORDER.
 int locateRuntime(const wchar_t* exePath, size_t exeDirLen);
 
-// Appends "\bin\javaw.exe" (no second backslash) to a 260-unit path buffer;
+// Appends "\bin\javaw.exe" (the runtime program, runtime_program.h; no second
+// backslash) to a 260-unit path buffer;
 // false, with the buffer unchanged, when the result would not fit.
 bool appendLauncherName(wchar_t* path);
 

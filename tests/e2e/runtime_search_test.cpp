@@ -230,6 +230,49 @@ TEST_F(RegisteredRuntimeTest, BundledRuntimeIsUsedWhateverIsRegistered) {
     EXPECT_EQ(std::string::npos, log.find("64-bit search")) << "the registry is not consulted";
 }
 
+// With CFG_RUNTIME_SOURCES: a runtime installed the way today's installers
+// do it is found and started.
+TEST_F(RegisteredRuntimeTest, ListedSourcesFindTheRuntimeUnderTheTemurinKey) {
+    installRuntime(L"jdk-21.0.1.12-hotspot");
+    ASSERT_TRUE(writeFileBytes(appDir + L"\\jdk-21.0.1.12-hotspot\\release", "JAVA_VERSION=\"21.0.1\"\n"));
+    ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.1.12\\hotspot\\MSI",
+                                   L"Path", appDir + L"\\jdk-21.0.1.12-hotspot\\"));
+    records[2] = L"17";
+    records[31] = L"registry;java_home";
+    RunResult run = launch(L"--qd-debug");
+
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(launcherIn(L"jdk-21.0.1.12-hotspot"), child().value(L"exe"));
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find("\r\nRuntime source:\tregistry\r\n")) << log;
+    EXPECT_NE(std::string::npos, log.find("Runtime chosen:\t" + narrow(appDir) + "\\jdk-21.0.1.12-hotspot, version 21.0.1\r\n"))
+        << log;
+    EXPECT_EQ(std::string::npos, log.find("java_home")) << "the first source that yields a runtime ends the search";
+}
+
+TEST_F(RegisteredRuntimeTest, ListedSourcesNamedWhenNothingSuitsAndAStrippedBundledRuntimeIsLogged) {
+    // The bundled folder holds a runtime image without its program.
+    ASSERT_TRUE(makeDirectories(appDir + L"\\jvm\\bin"));
+    installRuntime(L"jdk-11");
+    ASSERT_TRUE(writeFileBytes(appDir + L"\\jdk-11\\release", "JAVA_VERSION=\"11.0.2\"\n"));
+    environment[L"JAVA_HOME"] = appDir + L"\\jdk-11";
+    records[2] = L"17";
+    records[31] = L"registry;java_home";
+    records.erase(21);
+    RunResult run = launch(L"--qd-debug");
+
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_FALSE(childRan());
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(std::wstring(VERSION_ERROR) + L" 17\nSearched: registry, java_home", run.dialogs[0].text);
+    std::string log = logBytes();
+    EXPECT_NE(std::string::npos, log.find("Bundled JRE:\t" + narrow(appDir) + "\\jvm has no bin\\javaw.exe")) << log;
+    EXPECT_NE(std::string::npos, log.find("Runtime ignored:\tJAVA_HOME = " + narrow(appDir) +
+                                          "\\jdk-11: version 11.0.2 is below the minimum 17\r\n"))
+        << log;
+}
+
 // The configured runtime folder, with no registry search needed.
 TEST_F(LauncherTest, ConfiguredRuntimeFolderIsExpandedAndMayBeAbsolute) {
     installRuntime(L"runtimes\\java");

@@ -144,6 +144,25 @@ std::vector<RuleCase> rule_cases() {
         {"priority high", config_with("CFG_PRIORITY = 128\n"), 0, ""},
         {"priority default", config_with("CFG_PRIORITY = 0\n"), 0, ""},
 
+        // Java version bounds and runtime sources.
+        {"bounds of every form", config_with("CFG_MIN_VERSION = 1.8.0_202\nCFG_MAX_VERSION = 21.0.1+12-LTS\n"), 0, ""},
+        {"early-access bound", config_with("CFG_MIN_VERSION = 21-ea\n"), 0, ""},
+        {"empty bounds", config_with("CFG_MIN_VERSION =\nCFG_MAX_VERSION =\n"), 0, ""},
+        {"bound with words", config_with("CFG_MIN_VERSION = Java 17\n"), 1,
+         "t.qdcfg:2: CFG_MIN_VERSION: \"Java 17\" is not a Java version"},
+        {"bound with a letter", config_with("CFG_MAX_VERSION = 17.x\n"), 1, "t.qdcfg:2: CFG_MAX_VERSION: \"17.x\" is not a Java version"},
+        {"runtime sources", config_with("CFG_MIN_VERSION = 17\nCFG_RUNTIME_SOURCES = registry;java_home\n"), 0, ""},
+        {"runtime sources in any case", config_with("CFG_MIN_VERSION = 17\nCFG_RUNTIME_SOURCES = Registry ; PATH;folders\n"), 0, ""},
+        {"runtime source unknown", config_with("CFG_MIN_VERSION = 17\nCFG_RUNTIME_SOURCES = registry;jvm\n"), 1,
+         "t.qdcfg:3: CFG_RUNTIME_SOURCES: \"jvm\" is not a runtime source"},
+        {"runtime source empty item", config_with("CFG_MIN_VERSION = 17\nCFG_RUNTIME_SOURCES = registry;;path\n"), 1,
+         "t.qdcfg:3: CFG_RUNTIME_SOURCES: item 2 is empty"},
+        {"runtime sources empty", config_with("CFG_MIN_VERSION = 17\nCFG_RUNTIME_SOURCES =\n"), 1, "CFG_RUNTIME_SOURCES: item 1 is empty"},
+        {"runtime source twice", config_with("CFG_MIN_VERSION = 17\nCFG_RUNTIME_SOURCES = path;registry;path\n"), 0,
+         "warning: t.qdcfg:3: CFG_RUNTIME_SOURCES: \"path\" is listed twice"},
+        {"runtime sources without a lower bound", config_with("CFG_RUNTIME_SOURCES = registry\n"), 0,
+         "warning: t.qdcfg:2: CFG_RUNTIME_SOURCES has no effect without CFG_MIN_VERSION"},
+
         // Version keys.
         {"version keys", config_with("PRODUCT_NAME = App\nFILE_VERSION = 1.2.3.4\nPRODUCT_VERSION = 1.2.0.0\n"), 0, ""},
         {"version keys without FILE_VERSION", config_with("PRODUCT_NAME = App\n"), 1,

@@ -45,6 +45,7 @@ const char kRichConfig[] =
     "CFG_MAX_HEAP_MB = 1024\n"
     "CFG_PREFERRED_HEAP_MB = 512\n"
     "CFG_MIN_HEAP_MB = 256\n"
+    "CFG_RUNTIME_SOURCES = registry;java_home;path;folders\n"
     "MSG_STARTUP_ERROR = L'application n'a pas pu d\xC3\xA9marrer.\n"
     "MSG_RUNTIME_DIR_ERROR = No Java runtime in %s\n"
     "MSG_RUNTIME_VERSION_ERROR = Needs Java\n"

@@ -1,5 +1,7 @@
 #include "config_check.h"
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <optional>
 #include <vector>
@@ -72,6 +74,30 @@ std::optional<int> compare_versions(std::u16string_view a, std::u16string_view b
     return 0;
 }
 
+// What the launcher reads as a Java version: numbers separated by "." or "_",
+// then optionally "-" or "+" and a tail of letters, digits and . _ + -
+// ("17", "1.8.0_202", "21-ea", "17.0.10+7-LTS").
+bool is_java_version(std::u16string_view v) {
+    auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    std::size_t i = 0;
+    for (;;) {
+        if (i == v.size() || !digit(v[i])) return false;
+        while (i < v.size() && digit(v[i])) ++i;
+        if (i + 1 < v.size() && (v[i] == u'.' || v[i] == u'_') && digit(v[i + 1])) ++i;
+        else break;
+    }
+    if (i == v.size()) return true;
+    if ((v[i] != u'-' && v[i] != u'+') || i + 1 == v.size()) return false;
+    for (++i; i < v.size(); ++i) {
+        char16_t c = v[i];
+        bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        if (!letter && !digit(c) && c != u'.' && c != u'_' && c != u'+' && c != u'-') return false;
+    }
+    return true;
+}
+
+constexpr const char* kRuntimeSources[] = {"registry", "java_home", "path", "folders"};
+
 bool is_absolute_path(std::u16string_view p) {
     if (!p.empty() && (p[0] == u'\\' || p[0] == u'/')) return true;
     return p.size() >= 2 && p[1] == u':' &&
@@ -132,6 +158,9 @@ public:
             case RecordKind::Text:
                 break;
         }
+        if ((r.id == 2 || r.id == 3) && !v.text.empty() && !is_java_version(v.text))
+            error(v.line, name + ": " + quoted(v.text) + " is not a Java version (write it like 17, 1.8.0_202 or 21-ea)");
+        if (r.id == 31) check_runtime_sources(v);
         // Windows file names cannot hold control characters; a TAB or line
         // break here almost always comes from a single backslash before t/n.
         if ((r.id == 1 || r.id == 8 || r.id == 14 || r.id == 16) && has_control(v.text))
@@ -153,6 +182,33 @@ public:
                 error(v.line, label + " (" + quoted(entry) + ") has an empty variable name");
             else
                 check_percent_signs(label + " (" + quoted(entry) + ")", entry.substr(eq + 1), v.line);
+            if (end == std::u16string::npos) break;
+            start = end + 1;
+            ++item;
+        }
+    }
+
+    // ";"-separated source words, any case, blanks around them allowed.
+    void check_runtime_sources(const ConfigValue& v) {
+        std::vector<std::string> seen;
+        std::size_t start = 0, item = 1;
+        for (;;) {
+            std::size_t end = v.text.find(u';', start);
+            std::u16string_view entry = std::u16string_view(v.text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+            while (!entry.empty() && (entry.front() == u' ' || entry.front() == u'\t')) entry.remove_prefix(1);
+            while (!entry.empty() && (entry.back() == u' ' || entry.back() == u'\t')) entry.remove_suffix(1);
+            std::string word = utf16_to_utf8(std::u16string(entry));
+            for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            bool known = false;
+            for (const char* source : kRuntimeSources) known = known || word == source;
+            const std::string label = "CFG_RUNTIME_SOURCES: ";
+            if (entry.empty())
+                error(v.line, label + "item " + std::to_string(item) + " is empty (sources are separated by ;)");
+            else if (!known)
+                error(v.line, label + quoted(entry) + " is not a runtime source (registry, java_home, path, folders)");
+            else if (std::find(seen.begin(), seen.end(), word) != seen.end())
+                warning(v.line, label + quoted(entry) + " is listed twice; it is searched once");
+            seen.push_back(word);
             if (end == std::u16string::npos) break;
             start = end + 1;
             ++item;
@@ -194,6 +250,9 @@ public:
 
         const ConfigValue* min = get(2);
         const ConfigValue* max = get(3);
+        if (const ConfigValue* sources = get(31); sources && !min)
+            warning(sources->line, "CFG_RUNTIME_SOURCES has no effect without CFG_MIN_VERSION: without a lower bound "
+                                   "no installed runtime is searched");
         if (min && max && !min->text.empty() && !max->text.empty())
             if (auto cmp = compare_versions(max->text, min->text); cmp && *cmp < 0)
                 warning(max->line, "CFG_MAX_VERSION " + quoted(max->text) + " is below CFG_MIN_VERSION " + quoted(min->text));

@@ -35,6 +35,7 @@ constexpr RecordInfo kRecords[] = {
     {27, "CFG_MAX_HEAP_MB", K::Integer, 20},
     {29, "CFG_PREFERRED_HEAP_MB", K::Integer, 20},
     {30, "CFG_MIN_HEAP_MB", K::Integer, 20},
+    {31, "CFG_RUNTIME_SOURCES", K::Text, 260},
     {101, "MSG_STARTUP_ERROR", K::Text, 1024},
     {102, "MSG_RUNTIME_DIR_ERROR", K::Text, 1024},
     {103, "MSG_RUNTIME_VERSION_ERROR", K::Text, 1024},

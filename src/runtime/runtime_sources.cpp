@@ -1,0 +1,414 @@
+#include "runtime/runtime_sources.h"
+
+#include <windows.h>
+
+#include "config/config_records.h"
+#include "config/registry_text.h"
+#include "diag/debug_log.h"
+#include "diag/error_report.h"
+#include "launch/bounded_text.h"
+#include "launch/launch_state.h"
+#include "runtime/runtime_candidates.h"
+#include "runtime/runtime_program.h"
+#include "runtime/runtime_search.h"
+
+namespace {
+
+const wchar_t* const SOURCE_WORDS[RUNTIME_SOURCE_KINDS] = {L"registry", L"java_home", L"path", L"folders"};
+
+bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+wchar_t lowerAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+// Whether the `length` characters at `text` are `lowerCaseWord`, in any case.
+bool sameWord(const wchar_t* text, size_t length, const wchar_t* lowerCaseWord) {
+    size_t i = 0;
+    for (; i < length; ++i) {
+        if (lowerCaseWord[i] == 0 || lowerAscii(text[i]) != lowerCaseWord[i]) return false;
+    }
+    return lowerCaseWord[i] == 0;
+}
+
+bool refuseBound(const wchar_t* recordName, const wchar_t* bound) {
+    wchar_t before[80];
+    TextBuffer b = emptyTextBuffer(before, 80);
+    appendText(b, L"The launcher's configuration is damaged: ");
+    appendText(b, recordName);
+    appendText(b, L" \"");
+    explainFailureAbout(before, bound, L"\" is not a Java version.");
+    return false;
+}
+
+// ---- registry ----------------------------------------------------------
+
+// How a vendor's key below SOFTWARE holds its runtimes: the value naming the
+// home lies in <family key>\<version>, or in <family key>\<version>\<vm>\MSI
+// for the installers that record the virtual machine (hotspot, openj9, ...).
+// Where one key holds both kinds (an empty family key: the vendor's key
+// itself), the subkey's name says which one it is ("zulu-17-jre", "jdk-21").
+struct RegistryLayout {
+    const wchar_t* vendorKey;
+    const wchar_t* runtimeKey;        // nullptr: the vendor has none
+    const wchar_t* developmentKitKey;
+    const wchar_t* valueName;
+    bool vmSubkeys;
+    bool kindInName;
+};
+
+const RegistryLayout REGISTRY_LAYOUTS[] = {
+    {L"JavaSoft", L"JRE", L"JDK", L"JavaHome", false, false},
+    {L"JavaSoft", L"Java Runtime Environment", L"Java Development Kit", L"JavaHome", false, false},
+    {L"Eclipse Adoptium", L"JRE", L"JDK", L"Path", true, false},
+    {L"Eclipse Foundation", L"JRE", L"JDK", L"Path", true, false},
+    {L"AdoptOpenJDK", L"JRE", L"JDK", L"Path", true, false},
+    {L"Semeru", L"JRE", L"JDK", L"Path", true, false},
+    {L"Microsoft", L"JRE", L"JDK", L"Path", true, false},
+    {L"Azul Systems\\Zulu", L"", L"", L"InstallationPath", false, true},
+    {L"BellSoft\\Liberica", L"", L"", L"InstallationPath", false, true},
+    {L"SapMachine", nullptr, L"JDK", L"JavaHome", false, false},
+    {L"IBM", L"Java2 Runtime Environment", L"Java Development Kit", L"JavaHome", false, false},
+};
+
+struct Hive {
+    HKEY root;
+    const wchar_t* name;
+};
+// Machine-wide installs first, then per-user ones.
+const Hive HIVES[] = {{HKEY_LOCAL_MACHINE, L"HKLM"}, {HKEY_CURRENT_USER, L"HKCU"}};
+
+// Registry key names have at most 255 characters.
+const DWORD KEY_NAME_CAPACITY = 256;
+// What the log names for a key: the hive, the key path and up to three names.
+const size_t ORIGIN_CAPACITY = 1024;
+wchar_t originText[ORIGIN_CAPACITY];
+
+HKEY openKey(HKEY parent, const wchar_t* path) {
+    // The 64-bit view, also for HKCU: runtimes this 64-bit launcher can start
+    // are registered there.
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(parent, path, 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) return nullptr;
+    return key;
+}
+
+bool nextSubkey(HKEY key, DWORD index, wchar_t (&name)[KEY_NAME_CAPACITY]) {
+    DWORD size = KEY_NAME_CAPACITY;
+    return RegEnumKeyExW(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool nameSaysRuntime(const wchar_t* name) {
+    for (; *name != 0; ++name) {
+        if (sameWord(name, 3, L"jre")) return true;
+    }
+    return false;
+}
+
+// Reads the home that `valueName` of `key` names and offers it.
+void offerRegisteredHome(HKEY key, const wchar_t* origin, const wchar_t* valueName, const wchar_t* versionName) {
+    wchar_t stored[REGISTRY_TEXT_CAPACITY];
+    DWORD type = REG_SZ;
+    if (!queryRegistryText(key, valueName, stored, &type)) {
+        wchar_t reason[64];
+        TextBuffer b = emptyTextBuffer(reason, 64);
+        appendText(b, L"no readable ");
+        appendText(b, valueName);
+        appendText(b, L" value");
+        return ignoreCandidate(origin, reason);
+    }
+    const wchar_t* subject = candidateSubject(origin, stored);
+    if (type != REG_EXPAND_SZ) return considerCandidate(subject, stored, versionName);
+    wchar_t expanded[PATH_CAPACITY];
+    DWORD needed = ExpandEnvironmentStringsW(stored, expanded, PATH_CAPACITY);
+    if (needed == 0 || needed > PATH_CAPACITY) {
+        return ignoreCandidate(subject, L"the path is longer than 259 characters once expanded");
+    }
+    considerCandidate(subject, expanded, versionName);
+}
+
+// <version>\<vm>\MSI for every virtual machine recorded under a version key.
+void offerVmHomes(HKEY version, TextBuffer& origin, const wchar_t* valueName, const wchar_t* versionName) {
+    size_t versionLength = origin.length;
+    wchar_t vm[KEY_NAME_CAPACITY];
+    for (DWORD index = 0; nextSubkey(version, index, vm); ++index) {
+        truncateText(origin, versionLength);
+        appendText(origin, L"\\");
+        appendText(origin, vm);
+        appendText(origin, L"\\MSI");
+        HKEY vmKey = openKey(version, vm);
+        HKEY msi = vmKey == nullptr ? nullptr : openKey(vmKey, L"MSI");
+        if (msi == nullptr) {
+            ignoreCandidate(origin.chars, L"no readable MSI key");
+        } else {
+            offerRegisteredHome(msi, origin.chars, valueName, versionName);
+            RegCloseKey(msi);
+        }
+        if (vmKey != nullptr) RegCloseKey(vmKey);
+    }
+}
+
+void scanRegistryKey(const Hive& hive, HKEY vendor, const RegistryLayout& layout, const RuntimeFamilyKey& family) {
+    HKEY key = openKey(vendor, family.keyPath);
+    if (key == nullptr) return;
+    wchar_t name[KEY_NAME_CAPACITY];
+    for (DWORD index = 0; nextSubkey(key, index, name); ++index) {
+        if (layout.kindInName && nameSaysRuntime(name) != (family.family == FAMILY_RUNTIME)) continue;
+        TextBuffer origin = emptyTextBuffer(originText, ORIGIN_CAPACITY);
+        appendText(origin, hive.name);
+        appendText(origin, L"\\SOFTWARE\\");
+        appendText(origin, layout.vendorKey);
+        if (family.keyPath[0] != 0) appendChar(origin, L'\\');
+        appendText(origin, family.keyPath);
+        appendChar(origin, L'\\');
+        appendText(origin, name);
+        HKEY version = openKey(key, name);
+        if (version == nullptr) continue;
+        if (layout.vmSubkeys) {
+            offerVmHomes(version, origin, layout.valueName, name);
+        } else {
+            offerRegisteredHome(version, originText, layout.valueName, name);
+        }
+        RegCloseKey(version);
+    }
+    RegCloseKey(key);
+}
+
+void searchRegistry(int searchOrder) {
+    for (const Hive& hive : HIVES) {
+        HKEY software = openKey(hive.root, L"SOFTWARE");
+        if (software == nullptr) continue;
+        for (const RegistryLayout& layout : REGISTRY_LAYOUTS) {
+            // Most vendors are absent: one open tells.
+            HKEY vendor = openKey(software, layout.vendorKey);
+            if (vendor == nullptr) continue;
+            const RuntimeFamilyKey pair[2] = {{layout.runtimeKey, FAMILY_RUNTIME},
+                                              {layout.developmentKitKey, FAMILY_DEVELOPMENT_KIT}};
+            RuntimeFamilyKey searched[2];
+            size_t count = familySearchOrder(searchOrder, pair, searched);
+            for (size_t i = 0; i < count; ++i) {
+                if (searched[i].keyPath != nullptr) scanRegistryKey(hive, vendor, layout, searched[i]);
+            }
+            RegCloseKey(vendor);
+        }
+        RegCloseKey(software);
+    }
+}
+
+// ---- JAVA_HOME -----------------------------------------------------------
+
+void searchJavaHome() {
+    wchar_t value[PATH_CAPACITY];
+    DWORD length = GetEnvironmentVariableW(L"JAVA_HOME", value, PATH_CAPACITY);
+    if (length == 0) return ignoreCandidate(L"JAVA_HOME", L"not set");
+    if (length >= PATH_CAPACITY) return ignoreCandidate(L"JAVA_HOME", L"longer than 259 characters");
+    considerCandidate(candidateSubject(L"JAVA_HOME", value), value, nullptr);
+}
+
+// ---- Path ------------------------------------------------------------------
+
+wchar_t pathList[LONG_TEXT_CAPACITY - 1];
+
+// Folders that hold a runtime program without being a runtime: the system's
+// own, and the "javapath" folders whose programs only forward to whatever
+// runtime the JavaSoft keys name.
+struct SystemFolders {
+    wchar_t system[PATH_CAPACITY];
+    wchar_t windows[PATH_CAPACITY];
+    wchar_t wow64[PATH_CAPACITY];
+};
+
+const wchar_t* forwardingFolderReason(const wchar_t* folder, const SystemFolders& system) {
+    const wchar_t* name = lastFolderName(folder);
+    if (sameWord(name, 8, L"javapath")) return L"a stub folder whose programs only forward to a registered runtime";
+    if (sameName(folder, system.system) || sameName(folder, system.windows) || sameName(folder, system.wow64)) {
+        return L"a system folder";
+    }
+    if (!sameName(name, L"bin")) return L"not the bin folder of a runtime";
+    return nullptr;
+}
+
+void offerPathEntry(const wchar_t* entry, const SystemFolders& system) {
+    size_t length = 0;
+    const wchar_t* start = trimStoredPath(entry, &length);
+    if (length == 0) return;
+    wchar_t folder[PATH_CAPACITY];
+    if (!copyTextN(folder, PATH_CAPACITY, start, length)) return;
+    wchar_t program[PATH_CAPACITY];
+    TextBuffer b = emptyTextBuffer(program, PATH_CAPACITY);
+    appendText(b, folder);
+    appendText(b, L"\\" QD_RUNTIME_PROGRAM);
+    if (b.overflowed || !isExistingFile(program)) return;
+
+    const wchar_t* subject = candidateSubject(L"Path", folder);
+    const wchar_t* reason = forwardingFolderReason(folder, system);
+    if (reason != nullptr) return ignoreCandidate(subject, reason);
+    // The runtime's home is the folder that holds this bin folder.
+    size_t binStart = static_cast<size_t>(lastFolderName(folder) - folder);
+    folder[binStart > 0 ? binStart - 1 : 0] = 0;
+    considerCandidate(subject, folder, nullptr);
+}
+
+void searchPathFolders() {
+    DWORD length = GetEnvironmentVariableW(L"Path", pathList, LONG_TEXT_CAPACITY - 1);
+    if (length == 0 || length >= LONG_TEXT_CAPACITY - 1) return;
+    SystemFolders system = {};
+    GetSystemDirectoryW(system.system, PATH_CAPACITY);
+    GetWindowsDirectoryW(system.windows, PATH_CAPACITY);
+    GetSystemWow64DirectoryW(system.wow64, PATH_CAPACITY);
+    // Each entry is cut out in place: the list is a copy of our own.
+    wchar_t* entry = pathList;
+    for (;;) {
+        wchar_t* end = entry;
+        while (*end != 0 && *end != L';') ++end;
+        bool last = *end == 0;
+        *end = 0;
+        offerPathEntry(entry, system);
+        if (last) return;
+        entry = end + 1;
+    }
+}
+
+// ---- install folders -----------------------------------------------------
+
+const wchar_t* const VENDOR_FOLDERS[] = {L"Java",      L"Eclipse Adoptium", L"Zulu",   L"Amazon Corretto",
+                                         L"Microsoft", L"BellSoft",         L"Semeru", L"SapMachine\\JDK"};
+
+// Every folder in <root>\<vendor> is a candidate home.
+void searchVendorFolders(const wchar_t* root) {
+    for (const wchar_t* vendor : VENDOR_FOLDERS) {
+        wchar_t vendorDir[PATH_CAPACITY];
+        TextBuffer dir = emptyTextBuffer(vendorDir, PATH_CAPACITY);
+        appendText(dir, root);
+        appendText(dir, L"\\");
+        appendText(dir, vendor);
+        wchar_t pattern[PATH_CAPACITY];
+        TextBuffer b = emptyTextBuffer(pattern, PATH_CAPACITY);
+        appendText(b, vendorDir);
+        appendText(b, L"\\*");
+        if (dir.overflowed || b.overflowed) continue;
+        WIN32_FIND_DATAW found;
+        HANDLE find = FindFirstFileExW(pattern, FindExInfoBasic, &found, FindExSearchLimitToDirectories, nullptr, 0);
+        if (find == INVALID_HANDLE_VALUE) continue;
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+            if (textEquals(found.cFileName, L".") || textEquals(found.cFileName, L"..")) continue;
+            wchar_t home[PATH_CAPACITY];
+            TextBuffer h = emptyTextBuffer(home, PATH_CAPACITY);
+            appendText(h, vendorDir);
+            appendText(h, L"\\");
+            appendText(h, found.cFileName);
+            if (h.overflowed) continue;
+            considerCandidate(candidateSubject(nullptr, home), home, nullptr);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+}
+
+// %ProgramFiles%, then the per-user %LOCALAPPDATA%\Programs.
+void searchInstallFolders() {
+    const wchar_t* const roots[][2] = {{L"ProgramFiles", L""}, {L"LOCALAPPDATA", L"\\Programs"}};
+    for (const auto& root : roots) {
+        wchar_t value[PATH_CAPACITY];
+        DWORD length = GetEnvironmentVariableW(root[0], value, PATH_CAPACITY);
+        if (length == 0 || length >= PATH_CAPACITY) continue;
+        size_t trimmed = 0;
+        const wchar_t* start = trimStoredPath(value, &trimmed);
+        wchar_t folder[PATH_CAPACITY];
+        TextBuffer b = emptyTextBuffer(folder, PATH_CAPACITY);
+        appendTextN(b, start, trimmed);
+        appendText(b, root[1]);
+        if (trimmed > 0 && !b.overflowed) searchVendorFolders(folder);
+    }
+}
+
+} // namespace
+
+const wchar_t* runtimeSourceWord(RuntimeSource source) { return SOURCE_WORDS[source]; }
+
+bool parseRuntimeSources(const wchar_t* text, RuntimeSourceList* list, const wchar_t** badItem, size_t* badLength) {
+    list->count = 0;
+    for (const wchar_t* item = text;;) {
+        const wchar_t* end = item;
+        while (*end != 0 && *end != L';') ++end;
+        const wchar_t* word = item;
+        size_t length = static_cast<size_t>(end - item);
+        while (length > 0 && isBlank(*word)) {
+            ++word;
+            --length;
+        }
+        while (length > 0 && isBlank(word[length - 1])) --length;
+        size_t kind = 0;
+        while (kind < RUNTIME_SOURCE_KINDS && !sameWord(word, length, SOURCE_WORDS[kind])) ++kind;
+        if (kind == RUNTIME_SOURCE_KINDS) {
+            *badItem = word;
+            *badLength = length;
+            return false;
+        }
+        bool listed = false;
+        for (size_t i = 0; i < list->count; ++i) listed = listed || list->items[i] == static_cast<RuntimeSource>(kind);
+        if (!listed) list->items[list->count++] = static_cast<RuntimeSource>(kind);
+        if (*end == 0) return true;
+        item = end + 1;
+    }
+}
+
+SourcesRecord loadRuntimeSources(RuntimeSourceList* list) {
+    wchar_t text[PATH_CAPACITY];
+    if (!loadConfigString(CFG_RUNTIME_SOURCES, text, PATH_CAPACITY)) {
+        return configFaulted() ? SOURCES_REFUSED : SOURCES_ABSENT;
+    }
+    const wchar_t* badItem = nullptr;
+    size_t badLength = 0;
+    if (parseRuntimeSources(text, list, &badItem, &badLength)) return SOURCES_LISTED;
+    wchar_t item[PATH_CAPACITY];
+    copyTextN(item, PATH_CAPACITY, badItem, badLength);
+    explainFailureAbout(L"The launcher's configuration is damaged: CFG_RUNTIME_SOURCES holds \"", item,
+                        L"\", which is not a runtime source (registry, java_home, path or folders).");
+    return SOURCES_REFUSED;
+}
+
+void noteBundledRuntimeWithoutProgram() {
+    if (runtimeHome[0] == 0 || !isExistingFolder(runtimeHome)) return;
+    logLine(L"Bundled JRE:\t%s has no " QD_RUNTIME_PROGRAM_IN_BIN
+            L": a runtime image linked with --strip-native-commands cannot be started\n",
+            runtimeHome);
+}
+
+bool readVersionBounds(VersionBounds* bounds) {
+    *bounds = VersionBounds{};
+    bounds->hasLower = minVersion[0] != 0;
+    bounds->hasUpper = maxVersion[0] != 0;
+    if (bounds->hasLower && !parseJavaVersion(minVersion, &bounds->lower)) {
+        return refuseBound(L"CFG_MIN_VERSION", minVersion);
+    }
+    if (bounds->hasUpper && !parseJavaVersion(maxVersion, &bounds->upper)) {
+        return refuseBound(L"CFG_MAX_VERSION", maxVersion);
+    }
+    return true;
+}
+
+bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const VersionBounds& bounds) {
+    for (size_t i = 0; i < list.count; ++i) {
+        logLine(L"Runtime source:\t%s\n", runtimeSourceWord(list.items[i]));
+        beginCandidates(bounds);
+        switch (list.items[i]) {
+            case SOURCE_REGISTRY: searchRegistry(searchOrder); break;
+            case SOURCE_JAVA_HOME: searchJavaHome(); break;
+            case SOURCE_PATH: searchPathFolders(); break;
+            case SOURCE_FOLDERS: searchInstallFolders(); break;
+        }
+        const wchar_t* runtimeDir = nullptr;
+        const wchar_t* versionText = nullptr;
+        if (bestCandidate(&runtimeDir, &versionText)) {
+            copyText(runtimeHome, PATH_CAPACITY, runtimeDir);
+            logLine(L"Runtime chosen:\t%s, version %s\n", runtimeDir, versionText);
+            return true;
+        }
+    }
+    return false;
+}
+
+void appendSearchedSources(const RuntimeSourceList& list) {
+    appendToMessage(L"\nSearched: ");
+    for (size_t i = 0; i < list.count; ++i) {
+        if (i > 0) appendToMessage(L", ");
+        appendToMessage(runtimeSourceWord(list.items[i]));
+    }
+}

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "../support/registry_sandbox.h"
+#include "launch/bounded_text.h"
+#include "launch/launch_state.h"
+#include "log_capture.h"
+#include "runtime/runtime_sources.h"
+#include "scratch_files.h"
+
+namespace {
+
+using e2e::latin1;
+
+TEST(RuntimeSourceList, WordsSeparatedBySemicolons) {
+    const std::pair<const wchar_t*, const char*> valid[] = {
+        {L"registry;java_home", "registry,java_home,"},
+        {L" Registry ; PATH\t;folders", "registry,path,folders,"},
+        {L"path;registry;path", "path,registry,"},
+    };
+    for (const auto& [text, words] : valid) {
+        RuntimeSourceList list = {};
+        const wchar_t* bad = nullptr;
+        size_t badLength = 0;
+        ASSERT_TRUE(parseRuntimeSources(text, &list, &bad, &badLength)) << latin1(text);
+        std::string read;
+        for (size_t i = 0; i < list.count; ++i) read += latin1(runtimeSourceWord(list.items[i])) + ",";
+        EXPECT_EQ(words, read);
+    }
+    const std::pair<const wchar_t*, const char*> refused[] = {{L"registry;;path", ""}, {L"", ""}, {L"registry;jvm", "jvm"}};
+    for (const auto& [text, item] : refused) {
+        RuntimeSourceList list = {};
+        const wchar_t* bad = nullptr;
+        size_t badLength = 0;
+        ASSERT_FALSE(parseRuntimeSources(text, &list, &bad, &badLength)) << latin1(text);
+        EXPECT_EQ(item, latin1(std::wstring(bad, badLength)));
+    }
+}
+
+TEST(RuntimeSourceList, ABoundThatIsNoVersionRefusesTheLaunch) {
+    resetLaunchState();
+    copyText(messageText, MESSAGE_CAPACITY, L"Start-up failed.");
+    copyText(minVersion, NAME_CAPACITY, L"Java 17");
+    VersionBounds bounds;
+    EXPECT_FALSE(readVersionBounds(&bounds));
+    EXPECT_STREQ(L"Start-up failed.\n\nThe launcher's configuration is damaged: CFG_MIN_VERSION \"Java 17\" is not a "
+                 L"Java version.",
+                 messageText);
+    resetLaunchState();
+}
+
+// Keys that a test of the registry source must find empty, in both hives.
+const wchar_t* const VENDOR_KEYS[] = {
+    L"SOFTWARE\\JavaSoft",   L"SOFTWARE\\Eclipse Adoptium", L"SOFTWARE\\Eclipse Foundation", L"SOFTWARE\\AdoptOpenJDK",
+    L"SOFTWARE\\Semeru",     L"SOFTWARE\\Microsoft\\JDK",   L"SOFTWARE\\Microsoft\\JRE",     L"SOFTWARE\\Azul Systems",
+    L"SOFTWARE\\BellSoft",   L"SOFTWARE\\SapMachine",       L"SOFTWARE\\IBM",
+};
+
+// A stand-in installation below the case's folder: its program where the
+// layout puts it, and a release file when a version is given.
+enum Layout { BIN, JRE_BIN, PROGRAM_ONLY, NO_PROGRAM };
+struct Installed {
+    std::wstring folder;
+    const char* release;
+    Layout layout;
+};
+// A registry value; "$" in texts stands for the case's folder.
+struct Key {
+    HKEY hive;
+    std::wstring path, value, data;
+    DWORD type;
+};
+Key machine(const std::wstring& path, const std::wstring& value, const std::wstring& data, DWORD type = REG_SZ) {
+    return {HKEY_LOCAL_MACHINE, path, value, data, type};
+}
+
+struct SourceCase {
+    const char* what;
+    const wchar_t* sources;
+    std::vector<Installed> installed;
+    std::vector<Key> keys;
+    std::map<std::wstring, std::wstring> environment;
+    const wchar_t* chosen; // runtimeHome afterwards; nullptr: nothing acceptable
+    std::wstring logged;   // a piece of the log
+    const wchar_t* lower = L"17";
+    const wchar_t* upper = L"";
+    int order = 1;
+};
+
+const std::wstring TEMURIN_21 = L"SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.1.12\\hotspot\\MSI";
+
+std::vector<SourceCase> sourceCases() {
+    const Installed temurin21 = {L"jdk-21", "21.0.1", BIN};
+    const Installed jdk17 = {L"jdk-17", "17.0.2", BIN};
+    const Key temurinKey = machine(TEMURIN_21, L"Path", L"$\\jdk-21\\");
+    const Key oracle8 = machine(L"SOFTWARE\\JavaSoft\\Java Development Kit\\1.8.0_202", L"JavaHome", L"$\\jdk8");
+    return {
+        {"Temurin, its own key only", L"registry", {temurin21}, {temurinKey}, {}, L"$\\jdk-21",
+         L"Runtime chosen:\t$\\jdk-21, version 21.0.1\r\n"},
+        {"Temurin with the JavaSoft keys: one home under three keys", L"registry", {temurin21},
+         {temurinKey, machine(L"SOFTWARE\\JavaSoft\\JDK\\21", L"JavaHome", L"$\\jdk-21\\"),
+          machine(L"SOFTWARE\\JavaSoft\\JDK\\21.0.1.12", L"JavaHome", L"$\\jdk-21")},
+         {}, L"$\\jdk-21", L"Runtime ignored:\tHKLM\\" + TEMURIN_21 + L" = $\\jdk-21\\: the same folder was already looked at"},
+        {"Temurin installed for one user", L"registry", {temurin21},
+         {{HKEY_CURRENT_USER, L"SOFTWARE\\Eclipse Adoptium\\JRE\\21.0.1.12\\hotspot\\MSI", L"Path", L"$\\jdk-21\\", REG_SZ}},
+         {}, L"$\\jdk-21", L""},
+        {"Oracle 8 (JDK 8 layout) and Oracle 21 side by side, at most 1.8", L"registry",
+         {{L"jdk8", "1.8.0_202", JRE_BIN}, {L"jdk-21.0.1", "21.0.1", BIN}},
+         {oracle8, machine(L"SOFTWARE\\JavaSoft\\JDK\\21.0.1", L"JavaHome", L"$\\jdk-21.0.1")}, {}, L"$\\jdk8\\jre",
+         L"version 21.0.1 is above the maximum 1.8", L"1.8", L"1.8"},
+        {"Zulu: the version in the key name, development kits only", L"registry",
+         {{L"zulu-17", nullptr, BIN}, {L"zulu-21-jre", nullptr, BIN}},
+         {machine(L"SOFTWARE\\Azul Systems\\Zulu\\zulu-17", L"InstallationPath", L"$\\zulu-17\\"),
+          machine(L"SOFTWARE\\Azul Systems\\Zulu\\zulu-21-jre", L"InstallationPath", L"$\\zulu-21-jre\\")},
+         {}, L"$\\zulu-17", L"version zulu-17 (no release file)", L"17", L"", 3},
+        {"Liberica", L"registry", {jdk17}, {machine(L"SOFTWARE\\BellSoft\\Liberica\\jdk-17", L"InstallationPath", L"$\\jdk-17")},
+         {}, L"$\\jdk-17", L""},
+        {"SapMachine", L"registry", {jdk17}, {machine(L"SOFTWARE\\SapMachine\\JDK\\17.0.2", L"JavaHome", L"$\\jdk-17\\")}, {},
+         L"$\\jdk-17", L""},
+        {"Microsoft", L"registry", {jdk17}, {machine(L"SOFTWARE\\Microsoft\\JDK\\17.0.2.1\\hotspot\\MSI", L"Path", L"$\\jdk-17\\")},
+         {}, L"$\\jdk-17", L""},
+        {"a stale key, a folder without the program, and a runtime", L"registry", {jdk17, {L"jre-22", "22", NO_PROGRAM}},
+         {machine(L"SOFTWARE\\JavaSoft\\JDK\\22", L"JavaHome", L"$\\jdk-22"),
+          machine(L"SOFTWARE\\JavaSoft\\JRE\\22", L"JavaHome", L"$\\jre-22"),
+          machine(L"SOFTWARE\\JavaSoft\\JDK\\17.0.2", L"JavaHome", L"$\\jdk-17")},
+         {}, L"$\\jdk-17", L"HKLM\\SOFTWARE\\JavaSoft\\JDK\\22 = $\\jdk-22: the folder does not exist (a stale entry)"},
+        {"an expandable home with a trailing backslash", L"registry", {jdk17},
+         {machine(L"SOFTWARE\\JavaSoft\\JDK\\17.0.2", L"JavaHome", L"%QDU_JDKS%\\jdk-17\\", REG_EXPAND_SZ)},
+         {{L"QDU_JDKS", L"$"}}, L"$\\jdk-17", L""},
+        {"JAVA_HOME, quoted and with a trailing backslash", L"java_home", {jdk17}, {}, {{L"JAVA_HOME", L"\"$\\jdk-17\\\""}},
+         L"$\\jdk-17", L""},
+        {"Path, past a javapath stub", L"path", {{L"javapath", nullptr, PROGRAM_ONLY}, jdk17}, {},
+         {{L"Path", L"$\\javapath;$\\jdk-17\\bin"}}, L"$\\jdk-17",
+         L"Path = $\\javapath: a stub folder whose programs only forward to a registered runtime"},
+        {"install folders, machine-wide and per user: the highest", L"folders",
+         {{L"pf\\Eclipse Adoptium\\jdk-17.0.10.7-hotspot", "17.0.10", BIN}, {L"la\\Programs\\Zulu\\zulu-21", nullptr, BIN}},
+         {}, {{L"ProgramFiles", L"$\\pf"}, {L"LOCALAPPDATA", L"$\\la"}}, L"$\\la\\Programs\\Zulu\\zulu-21", L""},
+        {"the first source with an acceptable runtime wins", L"java_home;registry", {jdk17, temurin21}, {temurinKey},
+         {{L"JAVA_HOME", L"$\\jdk-17"}}, L"$\\jdk-17", L""},
+        {"a source with nothing acceptable does not win", L"java_home;registry", {{L"jdk-11", "11.0.2", BIN}, temurin21},
+         {temurinKey}, {{L"JAVA_HOME", L"$\\jdk-11"}}, L"$\\jdk-21", L"version 11.0.2 is below the minimum 17"},
+    };
+}
+
+std::wstring placed(std::wstring text, const std::wstring& folder) {
+    for (size_t at = text.find(L'$'); at != std::wstring::npos; at = text.find(L'$', at + folder.size())) {
+        text.replace(at, 1, folder);
+    }
+    return text;
+}
+
+class RuntimeSourcesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetLaunchState();
+        for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            for (const wchar_t* key : VENDOR_KEYS) {
+                ASSERT_FALSE(testreg::RegistrySandbox::keyExists(hive, key)) << latin1(key) << " exists before the test";
+            }
+        }
+    }
+    void TearDown() override {
+        registry.removeAll();
+        restoreEnvironment();
+        resetLaunchState();
+    }
+
+    void install(const Installed& runtime, const std::wstring& home) {
+        std::wstring bin = runtime.layout == PROGRAM_ONLY ? home : home + (runtime.layout == JRE_BIN ? L"\\jre\\bin" : L"\\bin");
+        ASSERT_TRUE(e2e::makeDirectories(bin));
+        if (runtime.layout != NO_PROGRAM) {
+            ASSERT_TRUE(scratch::writeBytes(bin + L"\\javaw.exe", ""));
+        }
+        if (runtime.release != nullptr) {
+            ASSERT_TRUE(scratch::writeBytes(home + L"\\release", std::string("JAVA_VERSION=\"") + runtime.release + "\"\n"));
+        }
+    }
+    void setVariable(const std::wstring& name, const std::wstring& value) {
+        if (saved.count(name) == 0) {
+            static wchar_t old[32767];
+            DWORD n = GetEnvironmentVariableW(name.c_str(), old, 32767);
+            saved[name] = {n > 0, std::wstring(old, n)};
+        }
+        SetEnvironmentVariableW(name.c_str(), value.c_str());
+    }
+    void restoreEnvironment() {
+        for (const auto& [name, old] : saved) SetEnvironmentVariableW(name.c_str(), old.first ? old.second.c_str() : nullptr);
+        saved.clear();
+    }
+
+    // Lays the case out in `folder`, searches, and returns the log.
+    std::string search(const SourceCase& c, const std::wstring& folder, bool* found) {
+        for (const Installed& runtime : c.installed) install(runtime, scratch::join(folder, runtime.folder));
+        for (const Key& k : c.keys) EXPECT_TRUE(registry.setString(k.hive, k.path, k.value, placed(k.data, folder), k.type));
+        for (const auto& [name, value] : c.environment) setVariable(name, placed(value, folder));
+        copyText(minVersion, NAME_CAPACITY, c.lower);
+        copyText(maxVersion, NAME_CAPACITY, c.upper);
+        VersionBounds bounds;
+        EXPECT_TRUE(readVersionBounds(&bounds));
+        RuntimeSourceList list = {};
+        const wchar_t* bad = nullptr;
+        size_t badLength = 0;
+        EXPECT_TRUE(parseRuntimeSources(c.sources, &list, &bad, &badLength));
+        LogCapture log;
+        *found = searchRuntimeSources(list, c.order, bounds);
+        return log.bytes();
+    }
+
+    scratch::ScratchDir scratch;
+    testreg::RegistrySandbox registry;
+    std::map<std::wstring, std::pair<bool, std::wstring>> saved;
+};
+
+TEST_F(RuntimeSourcesTest, ChosenRuntimeForEachLayout) {
+    std::vector<SourceCase> cases = sourceCases();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const SourceCase& c = cases[i];
+        std::wstring folder = scratch / (L"case" + std::to_wstring(i));
+        bool found = false;
+        clearText(runtimeHome, PATH_CAPACITY);
+        std::string log = search(c, folder, &found);
+
+        EXPECT_EQ(c.chosen != nullptr, found) << c.what << "\n" << log;
+        EXPECT_EQ(c.chosen != nullptr ? placed(c.chosen, folder) : L"", std::wstring(runtimeHome)) << c.what << "\n" << log;
+        EXPECT_NE(std::string::npos, log.find(latin1(placed(c.logged, folder)))) << c.what << "\n" << log;
+        registry.removeAll();
+        restoreEnvironment();
+    }
+}
+
+} // namespace
