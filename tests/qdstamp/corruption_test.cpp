@@ -25,7 +25,7 @@ constexpr std::uint32_t kSeed = 20240601;
 constexpr int kMutationsPerBase = 10000;
 constexpr int kCliEvery = 150;  // every n-th input also goes through the command line
 
-const char kConfig[] = "MSG_STARTUP_ERROR = x\nCFG_JAR = a.jar\n";
+const char kConfig[] = "MSG_STARTUP_ERROR = x\nCFG_JAR = a.jar\nFILE_VERSION = 1.0.0.0\n";
 
 struct Target {
     std::size_t rsrc_offset = 0;  // file offset of the resource directory

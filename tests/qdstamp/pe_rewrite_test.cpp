@@ -100,7 +100,7 @@ TEST(PeRewrite, RestampingReplacesTheLastResourceSectionInPlace) {
     const PeImage a = qdstamp::parse_pe(first);
 
     // A smaller resource set: the section shrinks where it is.
-    const Bytes second = stamp(first_path, "MSG_STARTUP_ERROR = x\n", {"--icon", scratch.write("small.ico", qdtest::make_ico({{16, 32}}))});
+    const Bytes second = stamp(first_path, "MSG_STARTUP_ERROR = x\nCFG_JAR = a.jar\n", {"--icon", scratch.write("small.ico", qdtest::make_ico({{16, 32}}))});
     const PeImage b = qdstamp::parse_pe(second);
     ASSERT_EQ(b.sections.size(), a.sections.size());
     const qdstamp::Section& s = b.sections.back();
@@ -177,7 +177,7 @@ TEST(PeRewrite, IconAndSplashReplaceTheirResources) {
     qdtest::Scratch scratch;
     const Bytes ico = qdtest::make_ico({{16, 32}, {32, 8}, {48, 24}});
     const Bytes bmp = qdtest::make_bmp(20, 10, 24);
-    const auto res = resources_of(stamp(tiny, "MSG_STARTUP_ERROR = x\nCFG_SPLASH = true\n",
+    const auto res = resources_of(stamp(tiny, "MSG_STARTUP_ERROR = x\nCFG_JAR = a.jar\nCFG_SPLASH = true\n",
                                         {"--icon", scratch.write("a.ico", ico), "--splash", scratch.write("s.bmp", bmp)}));
     int icons = 0;
     for (const auto& r : res) icons += r.type.is(qdstamp::kRtIcon);
