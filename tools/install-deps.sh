@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing qdlauncher needs on Debian: the MinGW-w64
 # cross compiler, CMake, GoogleTest's sources, Wine, Xvfb, ImageMagick (the
-# splash screenshot), osslsigncode (signing a stamped launcher) and LLVM
-# (llvm-readobj, an independent reader of qdstamp's output).
+# splash screenshot), osslsigncode (signing a stamped launcher), LLVM
+# (llvm-readobj, an independent reader of qdstamp's output) and unzip (the
+# check of the release archive).
 set -euo pipefail
 
 packages=(
@@ -11,7 +12,7 @@ packages=(
     googletest
     wine wine64 xvfb
     imagemagick osslsigncode openssl
-    llvm
+    llvm unzip
 )
 
 as_root=()
