@@ -161,7 +161,7 @@ std::vector<RuleCase> rule_cases() {
          "warning: t.qdcfg:4: classpath item \"app.jar\" is relative"},
         {"absolute classpath without a working folder",
          "MSG_STARTUP_ERROR = x\nCFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = %EXEDIR%\\lib\\*;C:\\libs\\x.jar\nFILE_VERSION = 1.0.0.0\n", 0, ""},
-        {"jar form without a working folder", "MSG_STARTUP_ERROR = x\nCFG_JAR = app.jar\nFILE_VERSION = 1.0.0.0\n", 0, ""},
+        {"jar form without a working folder", "MSG_STARTUP_ERROR = x\nCFG_JAR = app.jar\nCFG_CLASSPATH = lib\\*\nFILE_VERSION = 1.0.0.0\n", 0, ""},
 
         // Environment variables.
         {"env vars, one item a line", config_with("CFG_ENV_VARS = A=1\nCFG_ENV_VARS = B=%PATH%;x\nCFG_ENV_VARS = C=\n"), 0, ""},

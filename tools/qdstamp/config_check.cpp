@@ -157,7 +157,7 @@ public:
             case RecordKind::Text:
                 break;
         }
-        if ((has_trait(r, kPath) || has_trait(r, kCommandLine)))
+        if (has_trait(r, kPath) || has_trait(r, kCommandLine))
             if (auto at = first_control(v.text))
                 error(v.line, name + ": contains the control character " + code_point(v.text[*at]) + " (character " +
                                   std::to_string(*at + 1) + "), which " +
@@ -250,8 +250,9 @@ public:
 
     // Java resolves relative classpath items against the current folder,
     // which the launcher leaves as inherited unless CFG_WORK_DIR is given.
+    // The jar form needs none: the launcher joins the jar to its own folder.
     void check_relative_classpath() {
-        if (get(8)) return;
+        if (get(8) || !get(15)) return;
         std::vector<std::pair<const ConfigValue*, std::u16string_view>> relative;
         if (const ConfigValue* classpath = get(16)) {
             std::u16string_view rest = classpath->text;
@@ -263,7 +264,7 @@ public:
             }
         }
         // In the classpath form the jar is a classpath item as written.
-        if (const ConfigValue* jar = get(14); jar && get(15) && !is_true(17) && is_relative_item(jar->text))
+        if (const ConfigValue* jar = get(14); jar && !is_true(17) && is_relative_item(jar->text))
             relative.emplace_back(jar, jar->text);
         if (relative.empty()) return;
         warning(relative.front().first->line,
