@@ -51,7 +51,6 @@ std::vector<RuleCase> rule_cases() {
         // Names, syntax, duplicates.
         {"unknown name", config_with("CFG_RUNTIMEDIR = jre\n"), 1, "t.qdcfg:2: unknown name CFG_RUNTIMEDIR (did you mean CFG_RUNTIME_DIR?)"},
         {"unknown name without prefix", config_with("MAIN_CLASS = app.Main\n"), 1, "t.qdcfg:2: unknown name MAIN_CLASS (did you mean CFG_MAIN_CLASS?)"},
-        {"misspelt version key", config_with("PRODUCT_NAEM = App\n"), 1, "t.qdcfg:2: unknown name PRODUCT_NAEM (did you mean PRODUCT_NAME?)"},
         {"unknown name like no other", config_with("COLOUR = red\n"), 1, "t.qdcfg:2: unknown name COLOUR (the names are listed in docs/qdstamp.md)"},
         {"known name", config_with("CFG_RUNTIME_DIR = jre\n"), 0, ""},
         {"lower-case name", config_with("cfg_jar = app.jar\n"), 1, "t.qdcfg:2: unknown name cfg_jar (names are upper case: CFG_JAR)"},
@@ -68,14 +67,12 @@ std::vector<RuleCase> rule_cases() {
 
         // Values are literal; <U+XXXX> is the one escape.
         {"Windows paths as typed", config_with("CFG_JVM_OPTIONS = -Djava.library.path=lib\\native -Dlog=C:\\temp\\new\n"), 0, ""},
-        {"backslash before t and n in a path", config_with("CFG_JAR = lib\\new\\tools.jar\n"), 0, ""},
         {"trailing backslash", config_with("CFG_WORK_DIR = data\\\n"), 0, ""},
         {"UNC path", config_with("CFG_RUNTIME_DIR = \\\\server\\share\\jre\n"), 0, ""},
         {"code point escapes",
          config_with("CFG_ERROR_TITLE = <U+0020>My App <U+1F600><U+0020>\nMSG_LAUNCHER_ERROR = Line one<U+000A>Line two\n"), 0, ""},
         {"the text <U+ itself", config_with("CFG_APP_ARGS = <U+003C>U+0041>\n"), 0, ""},
         {"short <U+ escape", config_with("CFG_APP_ARGS = <U+41>\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: \"<U+\" begins an escape"},
-        {"unclosed <U+ escape", config_with("CFG_APP_ARGS = a<U+0041 b\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: \"<U+\" begins an escape"},
         {"escape beyond Unicode", config_with("CFG_ERROR_TITLE = <U+110000>\n"), 1, "CFG_ERROR_TITLE: <U+110000> is beyond the last Unicode code point"},
         {"zero character", config_with("CFG_APP_ARGS = a<U+0000>b\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: a zero character"},
 
@@ -95,8 +92,6 @@ std::vector<RuleCase> rule_cases() {
         // What breaks the child's command line.
         {"control character in options", config_with("CFG_JVM_OPTIONS = -Da=1<U+0009>-Db=2\n"), 1,
          "t.qdcfg:2: CFG_JVM_OPTIONS: contains the control character U+0009 (character 6), which the child's command line cannot carry"},
-        {"line break in the main class", config_with("CFG_MAIN_CLASS = app<U+000A>Main\nCFG_CLASSPATH = x\n"), 1,
-         "t.qdcfg:2: CFG_MAIN_CLASS: contains the control character U+000A"},
         {"TAB typed in a path", config_with("CFG_WORK_DIR = da\tta\n"), 1,
          "t.qdcfg:2: CFG_WORK_DIR: contains the control character U+0009 (character 3), which a file name cannot hold"},
         {"quoted jar", config_with("CFG_JAR = \"my app.jar\"\n"), 1,
@@ -224,8 +219,6 @@ std::vector<RuleCase> rule_cases() {
         // The pictures given to build.
         {"PNG given as icon", config_with(""), 1, "error: a.ico: this is a PNG file, not an icon file (.ico); convert it", -1,
          BuildInputs{qdtest::make_png(32, 32), {}}},
-        {"BMP given as icon", config_with(""), 1, "error: a.ico: this is a BMP file, not an icon file (.ico)", -1,
-         BuildInputs{qdtest::make_bmp(32, 32, 24), {}}},
         {"PNG given as splash", config_with("CFG_SPLASH = true\n"), 1,
          "error: s.bmp: this is a PNG file, but the splash picture must be a BMP file", -1, BuildInputs{{}, qdtest::make_png(64, 40)}},
         {"splash wider than 1920", config_with("CFG_SPLASH = true\n"), 1,
