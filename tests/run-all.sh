@@ -2,7 +2,8 @@
 # Installs the tools, builds both trees and runs every test:
 #   - host tree (Linux): qdstamp and its tests under AddressSanitizer/UBSan;
 #   - Windows tree (MinGW-w64): the launcher's unit and end-to-end tests under
-#     Wine, with a fresh Wine prefix and an Xvfb display of their own.
+#     Wine, with a fresh Wine prefix and an Xvfb display of their own;
+#   - the release archives of both trees (package targets) and their check.
 # Ends with the test runner's summary; the exit code is non-zero when any
 # test failed.
 set -uo pipefail
@@ -19,4 +20,8 @@ host_status=$?
 tests/with-wine.sh build/windows ctest --preset windows
 windows_status=$?
 
-[ $host_status -eq 0 ] && [ $windows_status -eq 0 ]
+cmake --build --preset windows --target package && cmake --build --preset host --target package &&
+    tests/package-check.sh build/windows build/host
+package_status=$?
+
+[ $host_status -eq 0 ] && [ $windows_status -eq 0 ] && [ $package_status -eq 0 ]

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing qdlauncher needs on Debian: the MinGW-w64
 # cross compiler, CMake, GoogleTest's sources, Wine, Xvfb, ImageMagick (the
-# splash screenshot) and osslsigncode (signing a stamped launcher).
+# splash screenshot), osslsigncode (signing a stamped launcher), LLVM
+# (llvm-readobj, an independent reader of qdstamp's output) and unzip (the
+# check of the release archive).
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,7 @@ packages=(
     googletest
     wine wine64 xvfb
     imagemagick osslsigncode openssl
+    llvm unzip
 )
 
 as_root=()

@@ -1,19 +1,31 @@
 // Every configuration rule with a failing and a passing case, run through
-// "qdstamp check".  Line 1 of each file is the required MSG_STARTUP_ERROR, so
-// the line under test is line 2.
+// "qdstamp check" (or "qdstamp build" of the tiny fixture, for the rules about
+// the pictures given to build and about the launcher).  Line 1 of each file is
+// the required MSG_STARTUP_ERROR, so the line under test is line 2.
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include "test_support.h"
 
 namespace {
 
+using qdstamp::Bytes;
 using qdtest::config_with;
+
+// Pictures given to build; a row with these runs build instead of check.
+struct BuildInputs {
+    Bytes icon;    // --icon a.ico when not empty
+    Bytes splash;  // --splash s.bmp when not empty
+};
 
 struct RuleCase {
     const char* name;
     std::string text;  // the whole configuration file
     int code;          // expected exit code
     std::string expect;  // substring of stderr; empty: stderr must be empty
+    int lines = -1;      // when not negative: the number of lines on stderr
+    std::optional<BuildInputs> build = std::nullopt;
 };
 
 std::string repeat(const std::string& s, int n) {
@@ -22,10 +34,24 @@ std::string repeat(const std::string& s, int n) {
     return out;
 }
 
+// The text as UTF-16 code units, with or without a byte order mark.
+std::string utf16(const std::string& ascii, bool big_endian, bool mark) {
+    std::string out;
+    if (mark) out += big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : ascii) {
+        out += big_endian ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+    }
+    return out;
+}
+
+const std::string kNoVersionKeys = "MSG_STARTUP_ERROR = x\nCFG_JAR = app.jar\nCFG_WORK_DIR = .\n";
+
 std::vector<RuleCase> rule_cases() {
     return {
         // Names, syntax, duplicates.
-        {"unknown name", config_with("CFG_RUNTIMEDIR = jre\n"), 1, "t.qdcfg:2: unknown name CFG_RUNTIMEDIR"},
+        {"unknown name", config_with("CFG_RUNTIMEDIR = jre\n"), 1, "t.qdcfg:2: unknown name CFG_RUNTIMEDIR (did you mean CFG_RUNTIME_DIR?)"},
+        {"unknown name without prefix", config_with("MAIN_CLASS = app.Main\n"), 1, "t.qdcfg:2: unknown name MAIN_CLASS (did you mean CFG_MAIN_CLASS?)"},
+        {"unknown name like no other", config_with("COLOUR = red\n"), 1, "t.qdcfg:2: unknown name COLOUR (the names are listed in docs/qdstamp.md)"},
         {"known name", config_with("CFG_RUNTIME_DIR = jre\n"), 0, ""},
         {"lower-case name", config_with("cfg_jar = app.jar\n"), 1, "t.qdcfg:2: unknown name cfg_jar (names are upper case: CFG_JAR)"},
         {"no equals sign", config_with("CFG_JAR app.jar\n"), 1, "t.qdcfg:2: expected NAME = value"},
@@ -34,15 +60,51 @@ std::vector<RuleCase> rule_cases() {
         {"invalid UTF-8", config_with("CFG_ERROR_TITLE = caf\xC3\n"), 1, "t.qdcfg:2: invalid UTF-8"},
         {"overlong UTF-8", config_with("CFG_ERROR_TITLE = \xC0\xAF\n"), 1, "t.qdcfg:2: invalid UTF-8"},
         {"valid UTF-8 and BOM", "\xEF\xBB\xBF" + config_with("CFG_ERROR_TITLE = caf\xC3\xA9 \xF0\x9F\x98\x80\n"), 0, ""},
+        {"UTF-16 with a byte order mark", utf16(config_with(""), false, true), 1,
+         "error: t.qdcfg: the file is UTF-16 little-endian (it starts with a byte order mark); save it as UTF-8", 1},
+        {"UTF-16 big-endian without a mark", utf16(config_with(""), true, false), 1,
+         "error: t.qdcfg: the file is UTF-16 big-endian; save it as UTF-8", 1},
 
-        // Escapes.
-        {"unknown escape", config_with("CFG_APP_ARGS = a\\qb\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: unknown escape \\q"},
-        {"short \\u escape", config_with("CFG_APP_ARGS = \\u12\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: \\u must be followed by four hex digits"},
-        {"trailing backslash", config_with("CFG_APP_ARGS = a\\\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: the value ends with a lone backslash"},
-        {"zero character", config_with("CFG_APP_ARGS = a\\u0000b\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: a zero character"},
-        {"good escapes", config_with("CFG_APP_ARGS = \\s\\t\\n\\r\\\\\\u00e9\\s\n"), 0, ""},
-        {"single backslash in a path", config_with("CFG_JAR = lib\\new.jar\n"), 1, "t.qdcfg:2: CFG_JAR: contains a control character"},
-        {"doubled backslash in a path", config_with("CFG_JAR = lib\\\\new.jar\n"), 0, ""},
+        // Values are literal; <U+XXXX> is the one escape.
+        {"Windows paths as typed", config_with("CFG_JVM_OPTIONS = -Djava.library.path=lib\\native -Dlog=C:\\temp\\new\n"), 0, ""},
+        {"trailing backslash", config_with("CFG_WORK_DIR = data\\\n"), 0, ""},
+        {"UNC path", config_with("CFG_RUNTIME_DIR = \\\\server\\share\\jre\n"), 0, ""},
+        {"code point escapes",
+         config_with("CFG_ERROR_TITLE = <U+0020>My App <U+1F600><U+0020>\nMSG_LAUNCHER_ERROR = Line one<U+000A>Line two\n"), 0, ""},
+        {"the text <U+ itself", config_with("CFG_APP_ARGS = <U+003C>U+0041>\n"), 0, ""},
+        {"short <U+ escape", config_with("CFG_APP_ARGS = <U+41>\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: \"<U+\" begins an escape"},
+        {"escape beyond Unicode", config_with("CFG_ERROR_TITLE = <U+110000>\n"), 1, "CFG_ERROR_TITLE: <U+110000> is beyond the last Unicode code point"},
+        {"zero character", config_with("CFG_APP_ARGS = a<U+0000>b\n"), 1, "t.qdcfg:2: CFG_APP_ARGS: a zero character"},
+
+        // Values written for the earlier escaped format.
+        {"doubled backslash", config_with("CFG_JAR = lib\\\\app.jar\n"), 1,
+         "t.qdcfg:2: CFG_JAR: 2 backslashes in a row: backslashes are literal, so \\\\ is two of them"},
+        {"doubled backslash meant", config_with("CFG_JVM_OPTIONS = -Dre=a\\<U+005C>d\n"), 0, ""},
+        {"items joined by \\t", config_with("CFG_ENV_VARS = A=1\\tB=2\n"), 1,
+         "t.qdcfg:2: CFG_ENV_VARS: \\t before NAME= looks like two items joined the old way"},
+        {"folder after \\t in an item", config_with("CFG_ENV_VARS = TOOLS=%EXEDIR%\\tools\n"), 0, ""},
+        {"\\s at the start", config_with("CFG_ERROR_TITLE = \\sMy App\n"), 0,
+         "warning: t.qdcfg:2: CFG_ERROR_TITLE: \\s is a backslash and an s (backslashes are literal); for a blank at either end write <U+0020>"},
+        {"\\n in a message", config_with("MSG_LAUNCHER_ERROR = Failed.\\nTry again.\n"), 0,
+         "warning: t.qdcfg:2: MSG_LAUNCHER_ERROR: \\n is a backslash and a letter (backslashes are literal); for a line break write <U+000A>"},
+        {"\\uXXXX", config_with("CFG_APP_ARGS = caf\\u00e9\n"), 0, "warning: t.qdcfg:2: CFG_APP_ARGS: \\u00e9 is literal text"},
+
+        // What breaks the child's command line.
+        {"control character in options", config_with("CFG_JVM_OPTIONS = -Da=1<U+0009>-Db=2\n"), 1,
+         "t.qdcfg:2: CFG_JVM_OPTIONS: contains the control character U+0009 (character 6), which the child's command line cannot carry"},
+        {"TAB typed in a path", config_with("CFG_WORK_DIR = da\tta\n"), 1,
+         "t.qdcfg:2: CFG_WORK_DIR: contains the control character U+0009 (character 3), which a file name cannot hold"},
+        {"quoted jar", config_with("CFG_JAR = \"my app.jar\"\n"), 1,
+         "t.qdcfg:2: CFG_JAR: contains a double quote, but the launcher puts this text in quotes itself"},
+        {"quotes in the classpath", config_with("CFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = \"lib\\*\"\n"), 1,
+         "t.qdcfg:3: CFG_CLASSPATH: contains a double quote"},
+        {"quotes in options", config_with("CFG_JVM_OPTIONS = -Dtitle=\"My App\"\n"), 0, ""},
+
+        // Something to start.
+        {"nothing to start", config_with("CFG_JAR_IN_EXE = false\n"), 1,
+         "error: t.qdcfg: nothing to start: give CFG_MAIN_CLASS with CFG_CLASSPATH, CFG_JAR, or CFG_JAR_IN_EXE = true"},
+        {"empty jar", config_with("CFG_JAR =\n"), 1, "t.qdcfg:2: CFG_JAR is empty: give CFG_MAIN_CLASS"},
+        {"jar in the executable", config_with("CFG_JAR_IN_EXE = true\n"), 0, ""},
 
         // Capacities (code units including the terminating zero).
         {"text at capacity", config_with("CFG_MAIN_CLASS = " + repeat("a", 127) + "\nCFG_CLASSPATH = x\n"), 0, ""},
@@ -82,21 +144,31 @@ std::vector<RuleCase> rule_cases() {
 
         // Required and dependent records.
         {"startup message missing", "CFG_JAR = app.jar\n", 1, "t.qdcfg: MSG_STARTUP_ERROR is required"},
-        {"startup message empty", "MSG_STARTUP_ERROR =\n", 0, "warning: t.qdcfg:1: MSG_STARTUP_ERROR is empty"},
+        {"startup message empty", "MSG_STARTUP_ERROR =\nCFG_JAR = a.jar\nCFG_WORK_DIR = .\nFILE_VERSION = 1.0.0.0\n", 0,
+         "warning: t.qdcfg:1: MSG_STARTUP_ERROR is empty"},
         {"main class without classpath", config_with("CFG_MAIN_CLASS = app.Main\n"), 1, "t.qdcfg:2: CFG_MAIN_CLASS needs CFG_CLASSPATH"},
-        {"main class with classpath", config_with("CFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = lib\\\\*\n"), 0, ""},
+        {"main class with classpath", config_with("CFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = lib\\*\n"), 0, ""},
+        {"relative classpath without a working folder",
+         "MSG_STARTUP_ERROR = x\nCFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = %EXEDIR%\\lib\\*;lib\\extra.jar;x.jar\nFILE_VERSION = 1.0.0.0\n", 0,
+         "warning: t.qdcfg:3: classpath item \"lib\\extra.jar\" (and 1 more) is relative and CFG_WORK_DIR is not given"},
+        {"relative jar in the classpath form",
+         "MSG_STARTUP_ERROR = x\nCFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = %EXEDIR%\\lib\nCFG_JAR = app.jar\nFILE_VERSION = 1.0.0.0\n", 0,
+         "warning: t.qdcfg:4: classpath item \"app.jar\" is relative"},
+        {"absolute classpath without a working folder",
+         "MSG_STARTUP_ERROR = x\nCFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = %EXEDIR%\\lib\\*;C:\\libs\\x.jar\nFILE_VERSION = 1.0.0.0\n", 0, ""},
+        {"jar form without a working folder", "MSG_STARTUP_ERROR = x\nCFG_JAR = app.jar\nCFG_CLASSPATH = lib\\*\nFILE_VERSION = 1.0.0.0\n", 0, ""},
 
         // Environment variables.
-        {"env vars", config_with("CFG_ENV_VARS = A=1\\tB=%PATH%;x\\tC=\n"), 0, ""},
-        {"env item without =", config_with("CFG_ENV_VARS = A=1\\tB\n"), 1, "t.qdcfg:2: CFG_ENV_VARS item 2 (\"B\") has no '='"},
-        {"env empty item", config_with("CFG_ENV_VARS = A=1\\t\n"), 1, "CFG_ENV_VARS item 2 (\"\") has no '='"},
+        {"env vars, one item a line", config_with("CFG_ENV_VARS = A=1\nCFG_ENV_VARS = B=%PATH%;x\nCFG_ENV_VARS = C=\n"), 0, ""},
+        {"env item without =", config_with("CFG_ENV_VARS = A=1\nCFG_ENV_VARS = B\n"), 1, "t.qdcfg:3: CFG_ENV_VARS item 2 (\"B\") has no '='"},
+        {"env empty item", config_with("CFG_ENV_VARS = A=1\nCFG_ENV_VARS =\n"), 1, "t.qdcfg:3: CFG_ENV_VARS item 2 (\"\") has no '='"},
         {"env empty name", config_with("CFG_ENV_VARS = =x\n"), 1, "CFG_ENV_VARS item 1 (\"=x\") has an empty variable name"},
-        {"env unpaired percent", config_with("CFG_ENV_VARS = A=%X%\\tB=50%\n"), 0,
-         "warning: t.qdcfg:2: CFG_ENV_VARS item 2 (\"B=50%\"): the last '%' has no partner"},
+        {"env unpaired percent", config_with("CFG_ENV_VARS = A=%X%\nCFG_ENV_VARS = B=50%\n"), 0,
+         "warning: t.qdcfg:3: CFG_ENV_VARS item 2 (\"B=50%\"): the last '%' has no partner"},
 
         // % in expanded texts: %NAME%, %% for one sign, a last lone sign kept as it is.
-        {"runtime dir reference", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA%\\\\jre\n"), 0, ""},
-        {"runtime dir unpaired", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA\\\\jre\n"), 0,
+        {"runtime dir reference", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA%\\jre\n"), 0, ""},
+        {"runtime dir unpaired", config_with("CFG_RUNTIME_DIR = %LOCALAPPDATA\\jre\n"), 0,
          "warning: t.qdcfg:2: CFG_RUNTIME_DIR: the last '%' has no partner and is passed on as it is"},
         {"jvm options unpaired", config_with("CFG_JVM_OPTIONS = -Dp=50%\n"), 0, "warning: t.qdcfg:2: CFG_JVM_OPTIONS: the last '%'"},
         {"jvm options literal signs", config_with("CFG_JVM_OPTIONS = -XX:ErrorFile=hs_err_pid%%p.log -Dhome=%EXEDIR% -Dp=50%%\n"), 0, ""},
@@ -105,7 +177,7 @@ std::vector<RuleCase> rule_cases() {
          "warning: t.qdcfg:2: CFG_JVM_OPTIONS: the '%' signs of \"%p.log -Dhome=%\" pair up across two options"},
         {"env value pairing across options", config_with("CFG_ENV_VARS = JAVA_TOOL_OPTIONS=-Da=5% -Db=%X%\n"), 0,
          "warning: t.qdcfg:2: CFG_ENV_VARS item 1 (\"JAVA_TOOL_OPTIONS=-Da=5% -Db=%X%\"): the '%' signs of \"% -Db=%\" pair up"},
-        {"reference with blanks", config_with("CFG_JVM_OPTIONS = -Dv=%HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Java Runtime Environment\\\\CurrentVersion%\n"), 0, ""},
+        {"reference with blanks", config_with("CFG_JVM_OPTIONS = -Dv=%HKEY_LOCAL_MACHINE\\SOFTWARE\\Java Runtime Environment\\CurrentVersion%\n"), 0, ""},
         {"classpath unpaired", config_with("CFG_CLASSPATH = %A%;%B\n"), 0, "warning: t.qdcfg:2: CFG_CLASSPATH: the last '%'"},
         {"literal text keeps %", config_with("CFG_APP_ARGS = --ratio 50%\n"), 0, ""},
 
@@ -121,8 +193,8 @@ std::vector<RuleCase> rule_cases() {
          "warning: t.qdcfg:3: CFG_PREFERRED_HEAP_MB is below CFG_MIN_HEAP_MB"},
         {"heap values ordered", config_with("CFG_MIN_HEAP_MB = 256\nCFG_PREFERRED_HEAP_MB = 512\nCFG_MAX_HEAP_MB = 1024\n"), 0, ""},
         {"heap percent", config_with("CFG_INITIAL_HEAP_PERCENT = 150\n"), 0, "warning: t.qdcfg:2: CFG_INITIAL_HEAP_PERCENT is not a percentage"},
-        {"absolute work dir", config_with("CFG_WORK_DIR = C:\\\\data\n"), 0, "warning: t.qdcfg:2: CFG_WORK_DIR looks absolute"},
-        {"rooted work dir", config_with("CFG_WORK_DIR = \\\\data\n"), 0, "CFG_WORK_DIR looks absolute"},
+        {"absolute work dir", config_with("CFG_WORK_DIR = C:\\data\n"), 0, "warning: t.qdcfg:2: CFG_WORK_DIR looks absolute"},
+        {"rooted work dir", config_with("CFG_WORK_DIR = \\data\n"), 0, "CFG_WORK_DIR looks absolute"},
         {"relative work dir", config_with("CFG_WORK_DIR = data\n"), 0, ""},
         {"max below min version", config_with("CFG_MIN_VERSION = 17.0.2\nCFG_MAX_VERSION = 11.0.9\n"), 0,
          "warning: t.qdcfg:3: CFG_MAX_VERSION \"11.0.9\" is below CFG_MIN_VERSION \"17.0.2\""},
@@ -172,14 +244,37 @@ std::vector<RuleCase> rule_cases() {
         {"product version text", config_with("FILE_VERSION = 1.0.0.0\nPRODUCT_VERSION = 1.0-beta\n"), 1, "t.qdcfg:3: PRODUCT_VERSION must be four numbers"},
         {"version string too long", config_with("FILE_VERSION = 1.0.0.0\nCOMPANY_NAME = " + repeat("c", 256) + "\n"), 1,
          "t.qdcfg:3: COMPANY_NAME: at most 255 characters fit"},
+        {"no version keys", kNoVersionKeys, 0,
+         "warning: t.qdcfg: no version keys: Explorer and Task Manager will show the launcher's own description and "
+         "product name (\"Java application launcher\", \"qdlauncher\" for the record-free qdlauncher)", 1},
+        {"no version keys in build", kNoVersionKeys, 0,
+         "warning: t.qdcfg: no version keys: Explorer and Task Manager will show the launcher's own description (none) "
+         "and product name \"resprobe\"", 1, BuildInputs{}},
+
+        // The pictures given to build.
+        {"PNG given as icon", config_with(""), 1, "error: a.ico: this is a PNG file, not an icon file (.ico); convert it", -1,
+         BuildInputs{qdtest::make_png(32, 32), {}}},
+        {"PNG given as splash", config_with("CFG_SPLASH = true\n"), 1,
+         "error: s.bmp: this is a PNG file, but the splash picture must be a BMP file", -1, BuildInputs{{}, qdtest::make_png(64, 40)}},
+        {"splash wider than 1920", config_with("CFG_SPLASH = true\n"), 1,
+         "error: s.bmp: the splash picture is 2000x600 pixels and 1201064 bytes; at most 1920x1200 pixels and 8 MiB", -1,
+         BuildInputs{{}, qdtest::make_bmp(2000, 600, 8)}},
+        {"splash over 8 MiB", config_with("CFG_SPLASH = true\n"), 1,
+         "error: s.bmp: the splash picture is 1920x1200 pixels and 9216040 bytes", -1, BuildInputs{{}, qdtest::make_bmp(1920, 1200, 32)}},
+        {"splash larger than 1024x768", config_with("CFG_SPLASH = true\n"), 0,
+         "warning: s.bmp: the splash picture is 1280x800 pixels, larger than 1024x768", 1, BuildInputs{{}, qdtest::make_bmp(1280, 800, 8)}},
+        {"splash of a usual size", config_with("CFG_SPLASH = true\n"), 0, "", -1, BuildInputs{{}, qdtest::make_bmp(1024, 768, 8)}},
+        {"--splash without CFG_SPLASH", config_with(""), 0,
+         "warning: t.qdcfg: --splash is given but CFG_SPLASH is not true: the picture is stored in the launcher and never shown", 1,
+         BuildInputs{{}, qdtest::make_bmp(64, 40, 8)}},
     };
 }
 
 void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
 
-// Messages carry the full path; the cases are written against the bare name.
-std::string relative(std::string err, const std::string& path) {
-    for (std::size_t at; (at = err.find(path)) != std::string::npos;) err.replace(at, path.size(), "t.qdcfg");
+// Messages carry full paths; the cases are written against the bare names.
+std::string relative(std::string err, const std::string& dir) {
+    for (std::size_t at; (at = err.find(dir)) != std::string::npos;) err.erase(at, dir.size());
     return err;
 }
 
@@ -189,19 +284,31 @@ TEST_P(ConfigRules, Check) {
     const RuleCase& c = GetParam();
     qdtest::Scratch scratch;
     std::string path = scratch.write("t.qdcfg", c.text);
+    std::vector<std::string> args = {"check", path};
+    if (c.build) {
+        const std::string tiny = qdtest::fixture("tiny.exe");
+        if (tiny.empty()) GTEST_SKIP() << "no MinGW fixture";
+        args = {"build", "--launcher", tiny, "--config", path, "--out", scratch.path("out.exe")};
+        if (!c.build->icon.empty()) args.insert(args.end(), {"--icon", scratch.write("a.ico", c.build->icon)});
+        if (!c.build->splash.empty()) args.insert(args.end(), {"--splash", scratch.write("s.bmp", c.build->splash)});
+    }
     std::string err;
-    int code = qdtest::run({"check", path}, nullptr, &err);
+    int code = qdtest::run(args, nullptr, &err);
     EXPECT_EQ(code, c.code) << err;
+    const std::string dir = scratch.path("");
     if (c.expect.empty()) EXPECT_EQ(err, "");
-    else EXPECT_NE(relative(err, path).find(c.expect), std::string::npos) << "stderr was:\n" << err;
-    // Every message names the file and starts with error: or warning:.
+    else EXPECT_NE(relative(err, dir).find(c.expect), std::string::npos) << "stderr was:\n" << err;
+    // Every message names a file of the run and starts with error: or warning:.
+    int lines = 0;
     std::size_t start = 0;
     while (start < err.size()) {
         std::size_t end = err.find('\n', start);
         std::string line = err.substr(start, end - start);
-        EXPECT_TRUE(line.rfind("error: " + path, 0) == 0 || line.rfind("warning: " + path, 0) == 0) << line;
+        EXPECT_TRUE(line.rfind("error: " + dir, 0) == 0 || line.rfind("warning: " + dir, 0) == 0) << line;
         start = end + 1;
+        ++lines;
     }
+    if (c.lines >= 0) EXPECT_EQ(lines, c.lines) << err;
 }
 
 INSTANTIATE_TEST_SUITE_P(All, ConfigRules, ::testing::ValuesIn(rule_cases()),
@@ -219,7 +326,7 @@ TEST(ConfigRulesReport, EveryProblemOfAFileIsReportedInOneRun) {
     EXPECT_EQ(qdtest::run({"check", path}, nullptr, &err), 1);
     for (const char* expected : {"t.qdcfg:1: CFG_WAIT", "t.qdcfg:2: unknown name", "t.qdcfg:3: CFG_SPLASH_TIMEOUT",
                                  "t.qdcfg: MSG_STARTUP_ERROR is required"})
-        EXPECT_NE(relative(err, path).find(expected), std::string::npos) << expected << "\n" << err;
+        EXPECT_NE(relative(err, scratch.path("")).find(expected), std::string::npos) << expected << "\n" << err;
 }
 
 TEST(ConfigRulesReport, UnreadableFileIsAnError) {

@@ -6,6 +6,9 @@
 // rejected build must not leave any file behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <optional>
 #include <random>
 
 #include "commands.h"
@@ -25,7 +28,7 @@ constexpr std::uint32_t kSeed = 20240601;
 constexpr int kMutationsPerBase = 10000;
 constexpr int kCliEvery = 150;  // every n-th input also goes through the command line
 
-const char kConfig[] = "MSG_STARTUP_ERROR = x\nCFG_JAR = a.jar\n";
+const char kConfig[] = "MSG_STARTUP_ERROR = x\nCFG_JAR = a.jar\nFILE_VERSION = 1.0.0.0\n";
 
 struct Target {
     std::size_t rsrc_offset = 0;  // file offset of the resource directory
@@ -105,26 +108,54 @@ private:
     Bytes base_;
 };
 
-// The in-process path of "build": parse, compose, rewrite, then read the
-// result back.  Returns false when the input was rejected.
-bool stamp_and_verify(const Bytes& input, const qdstamp::Config& config) {
+// What a stamped file must be, whatever its input looked like: the records
+// read back; every section of the input keeps its place and its bytes (the
+// rewritten resource section aside, and the old one, which may be zeroed);
+// only the section holding the resources is named .rsrc.
+void expect_sound_output(const Bytes& input, const qdstamp::PeImage& in_pe, const Bytes& output,
+                         const qdstamp::Config& config) {
+    const qdstamp::PeImage out_pe = qdstamp::parse_pe(output);
+    int records = 0;
+    for (const auto& r : qdstamp::read_resources(output, out_pe)) {
+        if (!r.type.is(qdstamp::kRtRcData)) continue;
+        ++records;
+        EXPECT_EQ(r.data, qdstamp::record_data(config.records.at(r.name.id).text));
+    }
+    EXPECT_EQ(records, static_cast<int>(config.records.size()));
+
+    const auto resource_section = out_pe.section_of_rva(out_pe.directories[qdstamp::kDirResource].rva);
+    ASSERT_TRUE(resource_section);
+    for (std::size_t i = 0; i < out_pe.sections.size(); ++i)
+        EXPECT_EQ(out_pe.sections[i].name.rfind(".rsrc", 0) == 0, i == *resource_section) << out_pe.sections[i].name;
+    for (std::size_t i = 0; i < in_pe.sections.size(); ++i) {
+        const qdstamp::Section& a = in_pe.sections[i];
+        const qdstamp::Section& b = out_pe.sections[i];
+        if (i == *resource_section) continue;
+        EXPECT_EQ(a.virtual_address, b.virtual_address);
+        EXPECT_EQ(a.raw_pointer, b.raw_pointer);
+        EXPECT_EQ(a.raw_size, b.raw_size);
+        // Only the old resource section may change, and then only to zeros.
+        const Bytes zeros(a.raw_size, 0);
+        const bool old_resources = a.virtual_address == in_pe.directories[qdstamp::kDirResource].rva;
+        EXPECT_TRUE(std::equal(input.begin() + a.raw_pointer, input.begin() + a.raw_pointer + a.raw_size, output.begin() + b.raw_pointer) ||
+                    (old_resources && std::equal(zeros.begin(), zeros.end(), output.begin() + b.raw_pointer)))
+            << "section " << i << " changed";
+    }
+}
+
+// The in-process path of "build": parse, compose, rewrite, then check the
+// result.  Returns nothing when the input was rejected.
+std::optional<Bytes> stamp_and_verify(const Bytes& input, const qdstamp::Config& config) {
     try {
         const qdstamp::PeImage pe = qdstamp::parse_pe(input);
         auto resources = qdstamp::read_resources(input, pe);
         qdstamp::StampInputs in;
         in.config = &config;
-        auto result = qdstamp::replace_resources(input, pe, qdstamp::stamped_resources(resources, in));
-        const qdstamp::PeImage out_pe = qdstamp::parse_pe(result.file);
-        int records = 0;
-        for (const auto& r : qdstamp::read_resources(result.file, out_pe)) {
-            if (!r.type.is(qdstamp::kRtRcData)) continue;
-            ++records;
-            EXPECT_EQ(r.data, qdstamp::record_data(config.records.at(r.name.id).text));
-        }
-        EXPECT_EQ(records, 2);
-        return true;
+        Bytes output = qdstamp::replace_resources(input, pe, qdstamp::stamped_resources(resources, in)).file;
+        expect_sound_output(input, pe, output, config);
+        return output;
     } catch (const qdstamp::Failure&) {
-        return false;
+        return std::nullopt;
     }
 }
 
@@ -150,7 +181,7 @@ TEST(Corruption, MutatedLaunchersAreRejectedCleanlyOrStampedCorrectly) {
             Bytes input = base;
             mutator.mutate(input, target);
             if (mutator.below(4) == 0) mutator.mutate(input, target);
-            const bool ok = stamp_and_verify(input, config);
+            const bool ok = stamp_and_verify(input, config).has_value();
             ok ? ++accepted : ++rejected;
             if (i % kCliEvery == 0) {
                 // Through the command line: a rejected input leaves no output
@@ -172,6 +203,56 @@ TEST(Corruption, MutatedLaunchersAreRejectedCleanlyOrStampedCorrectly) {
     EXPECT_GT(accepted, 100);
     EXPECT_GT(rejected, 1000);
     std::cout << "corruption: " << accepted << " stamped, " << rejected << " rejected\n";
+}
+
+// Launchers shaped like the ones on which stamped output was once unsound.
+struct OutputCase {
+    const char* name;
+    bool resources_last;  // start from a stamped file, whose resource section is the last one
+    std::function<void(Bytes&, const qdstamp::PeImage&)> shape;
+};
+
+TEST(Corruption, OutputIsSoundAndGrowsOnlyOnce) {
+    const std::string tiny = qdtest::fixture("tiny.exe");
+    if (tiny.empty()) GTEST_SKIP() << "no MinGW fixture";
+    qdtest::Scratch scratch;
+    // Stamped with more records than the cases stamp, so that a rewrite in
+    // place changes the bytes of the old resource section.
+    const std::string restamped = scratch.path("restamped.exe");
+    const std::string bigger = std::string(kConfig) + "CFG_APP_ARGS = " + std::string(3000, 'x') + "\n";
+    ASSERT_EQ(qdtest::run({"build", "--launcher", tiny, "--config", scratch.write("a.qdcfg", bigger), "--out", restamped}), 0);
+    qdstamp::Diagnostics diags;
+    const qdstamp::Config config = qdstamp::parse_config(kConfig, "a.qdcfg", diags);
+
+    const std::vector<OutputCase> cases = {
+        // objdump, llvm-readobj and strip go by the section name: a second
+        // .rsrc made them read (or keep) the stale resources.
+        {"old resource section before .reloc", false, [](Bytes&, const qdstamp::PeImage&) {}},
+        // Replacing in place cut off the other section's data.
+        {"another section's data inside the resource section", true,
+         [](Bytes& b, const qdstamp::PeImage& pe) {
+             const qdstamp::Section& last = pe.sections.back();
+             std::size_t other = 0;
+             while (pe.sections[other].raw_size == 0) ++other;
+             qdstamp::put32(b, pe.section_header_offset(other) + 16, pe.file_alignment);
+             qdstamp::put32(b, pe.section_header_offset(other) + 20, last.raw_pointer);
+         }},
+        // The loader reads the TLS directory by its own size; the garbage
+        // Size made every restamp append a section.
+        {"garbage TLS directory size", false,
+         [](Bytes& b, const qdstamp::PeImage& pe) { qdstamp::put32(b, pe.directory_offset(qdstamp::kDirTls) + 4, 0xFFFFFF27u); }},
+    };
+    for (const OutputCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes input = qdtest::read(c.resources_last ? restamped : tiny);
+        c.shape(input, qdstamp::parse_pe(input));
+        const auto once = stamp_and_verify(input, config);
+        ASSERT_TRUE(once);
+        const auto twice = stamp_and_verify(*once, config);
+        ASSERT_TRUE(twice);
+        EXPECT_EQ(twice->size(), once->size());
+        EXPECT_EQ(qdstamp::parse_pe(*twice).sections.size(), qdstamp::parse_pe(*once).sections.size());
+    }
 }
 
 }  // namespace

@@ -64,10 +64,7 @@ TEST(IconFile, Validation) {
 }
 
 Bytes png_ico(std::uint32_t ihdr_width, std::uint32_t ihdr_height, std::uint8_t entry_size) {
-    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    for (std::uint32_t v : {ihdr_width, ihdr_height})
-        for (int s = 24; s >= 0; s -= 8) png.push_back(static_cast<std::uint8_t>(v >> s));
-    png.insert(png.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});  // depth 8, RGBA, CRC (not checked)
+    const Bytes png = qdtest::make_png(ihdr_width, ihdr_height);
     Bytes ico;
     qdstamp::append16(ico, 0);
     qdstamp::append16(ico, 1);
@@ -165,7 +162,7 @@ TEST(ImageFiles, BuildRejectsBadImagesWithTheirFileNameAndWritesNothing) {
     qdtest::Scratch scratch;
     const std::string config = scratch.write("a.qdcfg", qdtest::config_with("CFG_SPLASH = true\n"));
     const std::string good_bmp = scratch.write("good.bmp", qdtest::make_bmp(4, 4, 24));
-    const std::string bad = scratch.write("bad.bin", std::string("GIF89a not an image"));
+    const std::string bad = scratch.write("bad.bin", std::string("plain text, not an image"));
     for (const char* option : {"--icon", "--splash"}) {
         SCOPED_TRACE(option);
         std::string err;

@@ -2,6 +2,7 @@
 // checksum, preserved bytes and trailing data, refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 
@@ -82,10 +83,22 @@ TEST(PeRewrite, AppendsANewSectionWhenTheResourceSectionIsNotLast) {
     EXPECT_NE(after.checksum, 0u);
     EXPECT_EQ(out.size(), std::uint64_t{s.raw_pointer} + s.raw_size);
 
-    // Everything before the new section is unchanged except the updated fields.
-    const auto allowed = changed_header_bytes(before, before.sections.size());
+    // The old resource section stays in its place, renamed and zeroed, so
+    // that tools finding resources by section name see only the new one.
+    std::size_t old_index = 0;
+    while (before.sections[old_index].virtual_address != before.directories[qdstamp::kDirResource].rva) ++old_index;
+    const qdstamp::Section& old = after.sections[old_index];
+    EXPECT_EQ(old.name, ".oldrsrc");
+    EXPECT_TRUE(std::all_of(out.begin() + old.raw_pointer, out.begin() + old.raw_pointer + old.raw_size, [](auto b) { return b == 0; }));
+    for (const qdstamp::Section& other : after.sections)
+        if (&other != &s) EXPECT_NE(other.name.rfind(".rsrc", 0), 0u) << other.name;
+
+    // Everything else before the new section is unchanged except the updated fields.
+    auto allowed = changed_header_bytes(before, before.sections.size());
+    for (std::size_t i = 0; i < 8; ++i) allowed.insert(before.section_header_offset(old_index) + i);
     for (std::size_t i = 0; i < in.size(); ++i)
-        if (in[i] != out[i]) ASSERT_TRUE(allowed.count(i)) << "byte " << i << " changed";
+        if (in[i] != out[i] && (i < old.raw_pointer || i >= old.raw_pointer + old.raw_size))
+            ASSERT_TRUE(allowed.count(i)) << "byte " << i << " changed";
     for (std::size_t i = 0; i < before.sections.size(); ++i) {
         EXPECT_EQ(after.sections[i].virtual_address, before.sections[i].virtual_address);
         EXPECT_EQ(after.sections[i].raw_pointer, before.sections[i].raw_pointer);
@@ -100,7 +113,7 @@ TEST(PeRewrite, RestampingReplacesTheLastResourceSectionInPlace) {
     const PeImage a = qdstamp::parse_pe(first);
 
     // A smaller resource set: the section shrinks where it is.
-    const Bytes second = stamp(first_path, "MSG_STARTUP_ERROR = x\n", {"--icon", scratch.write("small.ico", qdtest::make_ico({{16, 32}}))});
+    const Bytes second = stamp(first_path, "MSG_STARTUP_ERROR = x\nCFG_JAR = a.jar\n", {"--icon", scratch.write("small.ico", qdtest::make_ico({{16, 32}}))});
     const PeImage b = qdstamp::parse_pe(second);
     ASSERT_EQ(b.sections.size(), a.sections.size());
     const qdstamp::Section& s = b.sections.back();
@@ -177,7 +190,7 @@ TEST(PeRewrite, IconAndSplashReplaceTheirResources) {
     qdtest::Scratch scratch;
     const Bytes ico = qdtest::make_ico({{16, 32}, {32, 8}, {48, 24}});
     const Bytes bmp = qdtest::make_bmp(20, 10, 24);
-    const auto res = resources_of(stamp(tiny, "MSG_STARTUP_ERROR = x\nCFG_SPLASH = true\n",
+    const auto res = resources_of(stamp(tiny, "MSG_STARTUP_ERROR = x\nCFG_JAR = a.jar\nCFG_SPLASH = true\n",
                                         {"--icon", scratch.write("a.ico", ico), "--splash", scratch.write("s.bmp", bmp)}));
     int icons = 0;
     for (const auto& r : res) icons += r.type.is(qdstamp::kRtIcon);

@@ -84,6 +84,14 @@ Bytes make_bmp(int width, int height, int bits) {
     return b;
 }
 
+Bytes make_png(std::uint32_t width, std::uint32_t height) {
+    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    for (std::uint32_t v : {width, height})
+        for (int s = 24; s >= 0; s -= 8) png.push_back(static_cast<std::uint8_t>(v >> s));
+    png.insert(png.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});  // depth 8, RGBA, CRC (not checked)
+    return png;
+}
+
 Bytes make_ico(const std::vector<std::pair<int, int>>& images) {
     std::vector<Bytes> dibs;
     for (auto [size, bits] : images) {
@@ -121,7 +129,17 @@ Bytes make_ico(const std::vector<std::pair<int, int>>& images) {
 }
 
 std::string config_with(const std::string& extra_lines) {
-    return "MSG_STARTUP_ERROR = The application could not start.\n" + extra_lines;
+    std::string text = "MSG_STARTUP_ERROR = The application could not start.\n" + extra_lines;
+    // What every launch needs, unless the lines under test say otherwise.
+    auto mentions = [&](const char* name) { return extra_lines.find(name) != std::string::npos; };
+    if (!mentions("CFG_JAR") && !mentions("CFG_MAIN_CLASS")) text += "CFG_JAR = app.jar\n";
+    if (!mentions("CFG_WORK_DIR")) text += "CFG_WORK_DIR = .\n";
+    bool version_key = false;
+    for (const char* key : {"PRODUCT_NAME", "COMPANY_NAME", "FILE_DESCRIPTION", "FILE_VERSION", "PRODUCT_VERSION", "COPYRIGHT",
+                            "TRADEMARKS", "ORIGINAL_FILENAME", "INTERNAL_NAME", "COMMENTS"})
+        version_key = version_key || mentions(key);
+    if (!version_key) text += "PRODUCT_NAME = Test\nFILE_VERSION = 1.0.0.0\n";
+    return text;
 }
 
 int run(const std::vector<std::string>& args, std::string* out, std::string* err) {

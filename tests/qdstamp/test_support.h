@@ -37,10 +37,14 @@ bool exists(const std::string& path);
 
 // A BMP file: width x height, `bits` per pixel (1, 4, 8, 24 or 32).
 Bytes make_bmp(int width, int height, int bits);
+// The start of a PNG file: signature and IHDR (8-bit RGBA), no pixel data.
+Bytes make_png(std::uint32_t width, std::uint32_t height);
 // An .ico file with one DIB image per (size, bits) pair.
 Bytes make_ico(const std::vector<std::pair<int, int>>& images);
 
-// A minimal valid configuration, optionally with extra lines appended.
+// A minimal valid configuration: line 1 is MSG_STARTUP_ERROR, the extra
+// lines follow, then a jar, the working folder and version keys unless the
+// extra lines give their own.
 std::string config_with(const std::string& extra_lines);
 
 // Runs a command line in-process; returns the exit code, output in *out/*err.

@@ -1,5 +1,7 @@
 #include "bitmap_file.h"
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 
 namespace qdstamp {
@@ -76,6 +78,9 @@ Layout check_info_header(const ByteView& v, std::uint64_t at) {
 
 Bytes bmp_to_dib(const Bytes& file) {
     ByteView v(file);
+    if (const char* format = picture_format(file); format && std::string(format) != "BMP")
+        fail(std::string("this is a ") + format + " file, but the splash picture must be a BMP file; convert it, for "
+             "example: convert splash.png BMP3:splash.bmp");
     if (file.size() < kFileHeader + 40 || file[0] != 'B' || file[1] != 'M') fail("not a BMP file (no BM header)");
     std::uint32_t declared = v.u32(2);
     if (declared != 0 && declared > file.size())
@@ -91,6 +96,18 @@ Bytes bmp_to_dib(const Bytes& file) {
     Bytes dib(file.begin() + kFileHeader, file.begin() + static_cast<std::ptrdiff_t>(kFileHeader + l.header_bytes));
     dib.insert(dib.end(), file.begin() + pixels_at, file.begin() + static_cast<std::ptrdiff_t>(pixels_at + l.pixel_bytes));
     return dib;
+}
+
+const char* picture_format(const Bytes& file) {
+    auto starts = [&](std::initializer_list<std::uint8_t> prefix) {
+        return file.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), file.begin());
+    };
+    if (starts({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A})) return "PNG";
+    if (starts({0xFF, 0xD8, 0xFF})) return "JPEG";
+    if (starts({'G', 'I', 'F', '8'})) return "GIF";
+    if (starts({'B', 'M'})) return "BMP";
+    if (starts({0, 0, 1, 0})) return "icon";
+    return nullptr;
 }
 
 DibInfo dib_info(const Bytes& dib) {

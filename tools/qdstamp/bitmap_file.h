@@ -21,4 +21,8 @@ Bytes bmp_to_dib(const Bytes& file);
 // Header fields of a packed DIB (as stored in RT_BITMAP); throws on garbage.
 DibInfo dib_info(const Bytes& dib);
 
+// "PNG", "BMP", "JPEG", "GIF" or "icon" by the file's first bytes; nullptr
+// when none of them.  For messages about a picture of the wrong kind.
+const char* picture_format(const Bytes& file);
+
 }  // namespace qdstamp

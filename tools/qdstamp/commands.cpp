@@ -9,16 +9,21 @@
 #include "file_io.h"
 #include "pe_rewrite.h"
 #include "stamp.h"
+#include "version_info.h"
 
 namespace qdstamp {
+
+const char kVersion[] = QDSTAMP_VERSION;
+
 namespace {
 
 const char kUsage[] =
     "usage:\n"
-    "  qdstamp build --launcher qdlauncher.exe --config app.qdcfg --out MyApp.exe\n"
+    "  qdstamp build --launcher qdlauncher-bare.exe --config app.qdcfg --out MyApp.exe\n"
     "                [--icon app.ico] [--splash splash.bmp]\n"
     "  qdstamp check app.qdcfg\n"
-    "  qdstamp show MyApp.exe [--out app.qdcfg]\n";
+    "  qdstamp show MyApp.exe [--out app.qdcfg]\n"
+    "  qdstamp --version\n";
 
 std::optional<Bytes> read_input(const std::string& path, std::uint64_t limit, Diagnostics& diags) {
     try {
@@ -33,6 +38,10 @@ std::optional<Config> load_config(const std::string& path, Diagnostics& diags) {
     auto bytes = read_input(path, kMaxConfigSize, diags);
     if (!bytes) return std::nullopt;
     std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    if (auto encoding = foreign_encoding(text)) {
+        diags.error(path, 0, "the file is " + *encoding + "; save it as UTF-8 (in Notepad: Save As, Encoding: UTF-8)");
+        return std::nullopt;
+    }
     return parse_config(text, path, diags);
 }
 
@@ -86,14 +95,19 @@ int run_build(const BuildOptions& o, std::ostream& err) {
     if (!o.splash.empty())
         if (auto bytes = read_input(o.splash, kMaxInputSize, diags)) try {
                 splash = bmp_to_dib(*bytes);
+                check_splash_picture(dib_info(*splash), splash->size(), o.splash, diags);
             } catch (const Failure& f) {
                 diags.error(o.splash, 0, f.what());
             }
     if (config) {
-        SplashSource source = SplashSource::Unknown;
-        if (!o.splash.empty()) source = SplashSource::Available;
-        else if (launcher) source = find_resource(launcher->resources, kRtBitmap, 1) ? SplashSource::Available : SplashSource::Missing;
-        check_config(*config, source, diags);
+        CheckContext context;
+        if (!o.splash.empty()) context.splash = SplashSource::Given;
+        else if (launcher) context.splash = find_resource(launcher->resources, kRtBitmap, 1) ? SplashSource::Available : SplashSource::Missing;
+        if (launcher) {
+            const Resource* version = find_resource(launcher->resources, kRtVersion, 1);
+            context.launcher_version = version ? version_strings(version->data) : std::map<std::u16string, std::u16string>();
+        }
+        check_config(*config, context, diags);
     }
     if (diags.has_errors() || !config || !launcher) return finish(diags, err);
 
@@ -116,7 +130,7 @@ int run_build(const BuildOptions& o, std::ostream& err) {
 
 int run_check(const std::string& path, std::ostream& err) {
     Diagnostics diags;
-    if (auto config = load_config(path, diags)) check_config(*config, SplashSource::Unknown, diags);
+    if (auto config = load_config(path, diags)) check_config(*config, CheckContext(), diags);
     return finish(diags, err);
 }
 
@@ -146,6 +160,10 @@ int run_command_line(const std::vector<std::string>& args, std::ostream& out, st
     const std::string& command = args[0];
     if (command == "help" || command == "--help" || command == "-h") {
         out << kUsage;
+        return 0;
+    }
+    if (command == "--version" || command == "version") {
+        out << "qdstamp " << kVersion << "\n";
         return 0;
     }
 

@@ -10,6 +10,10 @@
 
 namespace qdstamp {
 
+// The release this qdstamp belongs to: the launcher's version resource and
+// the archive names carry the same number.
+extern const char kVersion[];
+
 // Largest configuration file accepted.
 constexpr std::uint64_t kMaxConfigSize = 4u * 1024u * 1024u;
 

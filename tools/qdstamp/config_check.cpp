@@ -18,6 +18,11 @@ namespace {
 constexpr std::size_t kJvmOptionsWarn = 31000;
 constexpr std::size_t kJvmOptionsLimit = 31744;
 
+// A splash picture beyond these is refused; beyond the second pair it is a warning.
+constexpr std::int64_t kSplashMaxWidth = 1920, kSplashMaxHeight = 1200;
+constexpr std::size_t kSplashMaxBytes = 8u * 1024u * 1024u;
+constexpr std::int64_t kSplashWarnWidth = 1024, kSplashWarnHeight = 768;
+
 std::optional<std::int32_t> parse_integer(std::u16string_view text) {
     std::size_t i = 0;
     bool negative = false;
@@ -104,10 +109,22 @@ bool is_absolute_path(std::u16string_view p) {
            ((p[0] >= u'A' && p[0] <= u'Z') || (p[0] >= u'a' && p[0] <= u'z'));
 }
 
-bool has_control(std::u16string_view text) {
-    for (char16_t c : text)
-        if (c < 0x20) return true;
-    return false;
+std::optional<std::size_t> first_control(std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] < 0x20 || text[i] == 0x7F) return i;
+    return std::nullopt;
+}
+
+std::string code_point(char16_t c) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out = "U+";
+    for (int shift = 12; shift >= 0; shift -= 4) out.push_back(digits[(c >> shift) & 0xF]);
+    return out;
+}
+
+// A classpath item that Java resolves against the current folder.
+bool is_relative_item(std::u16string_view item) {
+    return !item.empty() && !is_absolute_path(item) && item[0] != u'%';
 }
 
 class Checker {
@@ -161,27 +178,33 @@ public:
         if ((r.id == 2 || r.id == 3) && !v.text.empty() && !is_java_version(v.text))
             error(v.line, name + ": " + quoted(v.text) + " is not a Java version (write it like 17, 1.8.0_202 or 21-ea)");
         if (r.id == 31) check_runtime_sources(v);
-        // Windows file names cannot hold control characters; a TAB or line
-        // break here almost always comes from a single backslash before t/n.
-        if ((r.id == 1 || r.id == 8 || r.id == 14 || r.id == 16) && has_control(v.text))
-            error(v.line, name + ": contains a control character (TAB or line break), which a path cannot hold; "
-                                 "write \\\\ for a backslash");
+        if (has_trait(r, kPath) || has_trait(r, kCommandLine))
+            if (auto at = first_control(v.text))
+                error(v.line, name + ": contains the control character " + code_point(v.text[*at]) + " (character " +
+                                  std::to_string(*at + 1) + "), which " +
+                                  (has_trait(r, kCommandLine) ? "the child's command line cannot carry"
+                                                              : "a file name cannot hold") +
+                                  "; remove it (a TAB typed inside the value, or a <U+...> escape, put it there)");
+        if (has_trait(r, kQuoted) && v.text.find(u'"') != std::u16string::npos)
+            error(v.line, name + ": contains a double quote, but the launcher puts this text in quotes itself; "
+                                 "write it without quotes (" + name + " = my app.jar)");
     }
 
     void check_env_vars(const ConfigValue& v) {
         if (v.text.empty()) return;
-        std::size_t start = 0, item = 1;
+        std::size_t start = 0, item = 0;
         for (;;) {
-            std::size_t end = v.text.find(u'\t', start);
+            std::size_t end = v.text.find(kItemSeparator, start);
             std::u16string_view entry = std::u16string_view(v.text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
             std::size_t eq = entry.find(u'=');
-            const std::string label = "CFG_ENV_VARS item " + std::to_string(item);
+            const std::string label = "CFG_ENV_VARS item " + std::to_string(item + 1);
+            const int line = v.line_of_item(item);
             if (eq == std::u16string_view::npos)
-                error(v.line, label + " (" + quoted(entry) + ") has no '=' (items are NAME=value, separated by \\t)");
+                error(line, label + " (" + quoted(entry) + ") has no '=' (write one NAME=value item per CFG_ENV_VARS line)");
             else if (eq == 0)
-                error(v.line, label + " (" + quoted(entry) + ") has an empty variable name");
+                error(line, label + " (" + quoted(entry) + ") has an empty variable name");
             else
-                check_percent_signs(label + " (" + quoted(entry) + ")", entry.substr(eq + 1), v.line);
+                check_percent_signs(label + " (" + quoted(entry) + ")", entry.substr(eq + 1), line);
             if (end == std::u16string::npos) break;
             start = end + 1;
             ++item;
@@ -215,29 +238,16 @@ public:
         }
     }
 
-    void check_relations(SplashSource splash) {
+    void check_relations(const CheckContext& context) {
         const ConfigValue* startup = get(kStartupErrorId);
         if (!startup) error(0, "MSG_STARTUP_ERROR is required (the message shown when the application cannot start)");
         else if (startup->text.empty()) warning(startup->line, "MSG_STARTUP_ERROR is empty");
 
         if (const ConfigValue* main_class = get(15); main_class && !get(16))
             error(main_class->line, "CFG_MAIN_CLASS needs CFG_CLASSPATH");
-
-        if (auto timeout = integer(6); timeout && (*timeout < 1 || *timeout > 900))
-            error(get(6)->line, "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
-
-        if (is_true(4)) {
-            if (splash == SplashSource::Missing)
-                error(get(4)->line, "CFG_SPLASH = true needs a splash bitmap: give --splash file.bmp "
-                                    "(the launcher has no bitmap 1)");
-            else if (splash == SplashSource::Unknown)
-                warning(get(4)->line, "CFG_SPLASH = true: build needs --splash file.bmp unless the launcher "
-                                      "already carries a splash bitmap");
-        } else {
-            for (int id : {5, 6, 7})
-                if (const ConfigValue* v = get(id))
-                    warning(v->line, std::string(find_record(id)->name) + " has no effect unless CFG_SPLASH = true");
-        }
+        check_what_starts();
+        check_relative_classpath();
+        check_splash(context.splash);
 
         if (auto order = integer(18); order && (*order < 0 || *order > 3))
             warning(get(18)->line, "CFG_SEARCH_ORDER " + std::to_string(*order) +
@@ -312,6 +322,66 @@ public:
                            std::to_string(*priority));
     }
 
+    // The launcher starts a main class (classpath form) or a jar; with
+    // neither it would hand Java -jar "<its folder>\".
+    void check_what_starts() {
+        if (get(15) || is_true(17)) return;
+        const ConfigValue* jar = get(14);
+        if (jar && !jar->text.empty()) return;
+        error(jar ? jar->line : 0,
+              std::string(jar ? "CFG_JAR is empty" : "nothing to start") +
+                  ": give CFG_MAIN_CLASS with CFG_CLASSPATH, CFG_JAR, or CFG_JAR_IN_EXE = true (otherwise the launcher "
+                  "passes -jar \"<its folder>\\\" to Java)");
+    }
+
+    // Java resolves relative classpath items against the current folder,
+    // which the launcher leaves as inherited unless CFG_WORK_DIR is given.
+    // The jar form needs none: the launcher joins the jar to its own folder.
+    void check_relative_classpath() {
+        if (get(8) || !get(15)) return;
+        std::vector<std::pair<const ConfigValue*, std::u16string_view>> relative;
+        if (const ConfigValue* classpath = get(16)) {
+            std::u16string_view rest = classpath->text;
+            while (!rest.empty()) {
+                std::size_t end = rest.find(u';');
+                std::u16string_view item = rest.substr(0, end);
+                if (is_relative_item(item)) relative.emplace_back(classpath, item);
+                rest = end == std::u16string_view::npos ? std::u16string_view() : rest.substr(end + 1);
+            }
+        }
+        // In the classpath form the jar is a classpath item as written.
+        if (const ConfigValue* jar = get(14); jar && !is_true(17) && is_relative_item(jar->text))
+            relative.emplace_back(jar, jar->text);
+        if (relative.empty()) return;
+        warning(relative.front().first->line,
+                "classpath item " + quoted(relative.front().second) +
+                    (relative.size() > 1 ? " (and " + std::to_string(relative.size() - 1) + " more)" : "") +
+                    " is relative and CFG_WORK_DIR is not given: Java looks for it in the current folder, which is the "
+                    "document's folder when the application is opened through a file association; add "
+                    "CFG_WORK_DIR = . (the launcher's folder)");
+    }
+
+    void check_splash(SplashSource splash) {
+        if (auto timeout = integer(6); timeout && (*timeout < 1 || *timeout > 900))
+            error(get(6)->line, "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
+
+        if (is_true(4)) {
+            if (splash == SplashSource::Missing)
+                error(get(4)->line, "CFG_SPLASH = true needs a splash bitmap: give --splash file.bmp "
+                                    "(the launcher has no bitmap 1)");
+            else if (splash == SplashSource::Unknown)
+                warning(get(4)->line, "CFG_SPLASH = true: build needs --splash file.bmp unless the launcher "
+                                      "already carries a splash bitmap");
+            return;
+        }
+        for (int id : {5, 6, 7})
+            if (const ConfigValue* v = get(id))
+                warning(v->line, std::string(find_record(id)->name) + " has no effect unless CFG_SPLASH = true");
+        if (splash == SplashSource::Given)
+            warning(get(4) ? get(4)->line : 0, "--splash is given but CFG_SPLASH is not true: the picture is stored in "
+                                               "the launcher and never shown; add CFG_SPLASH = true or leave out --splash");
+    }
+
     void check_heap() {
         struct Pair { int low, high; const char* text; };
         const Pair pairs[] = {
@@ -331,8 +401,12 @@ public:
             warning(get(26)->line, "CFG_INITIAL_HEAP_PERCENT is not a percentage (0..100)");
     }
 
-    void check_version_keys() {
-        if (config_.version.empty()) return;
+    void check_version_keys(const CheckContext& context) {
+        if (config_.version.empty()) {
+            warning(0, "no version keys: Explorer and Task Manager will show " + launcher_identity(context) +
+                           "; give at least PRODUCT_NAME, FILE_DESCRIPTION and FILE_VERSION");
+            return;
+        }
         for (const auto& [key, value] : config_.version) {
             if (value.text.find(u'\0') != std::u16string::npos)
                 error(value.line, key + ": a zero character would end the text early");
@@ -351,17 +425,45 @@ public:
     }
 
 private:
+    // What Windows shows for the stamped file when its version resource stays.
+    static std::string launcher_identity(const CheckContext& context) {
+        if (!context.launcher_version)
+            return "the launcher's own description and product name (\"Java application launcher\", \"qdlauncher\" "
+                   "for the record-free qdlauncher)";
+        const auto& strings = *context.launcher_version;
+        auto text = [&](const char16_t* key) {
+            auto it = strings.find(key);
+            return it == strings.end() || it->second.empty() ? std::string("(none)") : quoted(it->second);
+        };
+        if (strings.empty()) return "no description or product name (the launcher has no version resource)";
+        return "the launcher's own description " + text(u"FileDescription") + " and product name " + text(u"ProductName");
+    }
+
     const Config& config_;
     Diagnostics& diags_;
 };
 
 }  // namespace
 
-void check_config(const Config& config, SplashSource splash, Diagnostics& diags) {
+void check_config(const Config& config, const CheckContext& context, Diagnostics& diags) {
     Checker checker(config, diags);
     for (const auto& [id, value] : config.records) checker.check_record(*find_record(id), value);
-    checker.check_relations(splash);
-    checker.check_version_keys();
+    checker.check_relations(context);
+    checker.check_version_keys(context);
+}
+
+void check_splash_picture(const DibInfo& picture, std::size_t bytes, const std::string& path, Diagnostics& diags) {
+    const std::int64_t width = picture.width;
+    const std::int64_t height = picture.height < 0 ? -std::int64_t{picture.height} : picture.height;
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    const std::string hint = "; scale it down (for example: convert big.bmp -resize 800x600 BMP3:splash.bmp)";
+    if (width > kSplashMaxWidth || height > kSplashMaxHeight || bytes > kSplashMaxBytes)
+        diags.error(path, 0, "the splash picture is " + size + " pixels and " + std::to_string(bytes) +
+                                 " bytes; at most 1920x1200 pixels and 8 MiB are accepted, as the splash would cover "
+                                 "the screen and every copy of the launcher would carry it" + hint);
+    else if (width > kSplashWarnWidth || height > kSplashWarnHeight)
+        diags.warning(path, 0, "the splash picture is " + size + " pixels, larger than 1024x768: it covers most of a "
+                                   "small screen" + hint);
 }
 
 }  // namespace qdstamp

@@ -1,6 +1,12 @@
-// Checks a parsed configuration against what the launcher can read.
+// Checks a parsed configuration against what the launcher can read, and the
+// pictures given to build.
 #pragma once
 
+#include <map>
+#include <optional>
+#include <string>
+
+#include "bitmap_file.h"
 #include "config_file.h"
 #include "diagnostics.h"
 
@@ -9,10 +15,22 @@ namespace qdstamp {
 // Whether a splash bitmap will be in the stamped file.
 enum class SplashSource {
     Unknown,    // check command: no launcher to look at; CFG_SPLASH = true is a warning
-    Available,  // --splash given, or the launcher already has RT_BITMAP 1
+    Given,      // --splash given
+    Available,  // the launcher already has RT_BITMAP 1
     Missing,    // CFG_SPLASH = true is an error
 };
 
-void check_config(const Config& config, SplashSource splash, Diagnostics& diags);
+// What build knows besides the configuration; check knows none of it.
+struct CheckContext {
+    SplashSource splash = SplashSource::Unknown;
+    // The input launcher's version strings (empty: it has no version
+    // resource), which stay when the configuration gives no version key.
+    std::optional<std::map<std::u16string, std::u16string>> launcher_version;
+};
+
+void check_config(const Config& config, const CheckContext& context, Diagnostics& diags);
+
+// The splash picture given to build: its size on the screen and in the file.
+void check_splash_picture(const DibInfo& picture, std::size_t bytes, const std::string& path, Diagnostics& diags);
 
 }  // namespace qdstamp

@@ -32,6 +32,24 @@ std::u16string record_text(const Bytes& data, std::string* problem) {
     return text;
 }
 
+// "NAME = value", or "NAME =" for an empty value.
+std::string key_line(std::string_view name, const std::string& value) {
+    return std::string(name) + (value.empty() ? " =" : " = " + value) + "\n";
+}
+
+// A record as configuration lines: list records give one line per item.
+std::string record_lines(const RecordInfo& info, const std::u16string& text) {
+    if (!has_trait(info, kRepeated)) return key_line(info.name, escape_value(text, &info));
+    std::string out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(kItemSeparator, start);
+        out += key_line(info.name, escape_value(std::u16string_view(text).substr(start, end - start), &info));
+        if (end == std::u16string::npos) return out;
+        start = end + 1;
+    }
+}
+
 }  // namespace
 
 std::string show_config(const std::vector<Resource>& resources, const std::string& file, Diagnostics& diags) {
@@ -52,12 +70,12 @@ std::string show_config(const std::vector<Resource>& resources, const std::strin
         }
         if (r.language != kLangNeutralDefault) {
             diags.warning(file, 0, label + " (" + info->name + ") has an unexpected language; listed as a comment");
-            notes << "# " << label << ": " << info->name << " = " << escape_value(text) << "\n";
+            notes << "# " << label << ": " << key_line(info->name, escape_value(text, info));
             continue;
         }
         if (!problem.empty())
             diags.warning(file, 0, std::string(info->name) + ": " + problem + "; shown as the launcher reads it");
-        out << info->name << " = " << escape_value(text) << "\n";
+        out << record_lines(*info, text);
     }
 
     if (const Resource* version = find_resource(resources, kRtVersion, 1)) {
@@ -67,7 +85,7 @@ std::string show_config(const std::vector<Resource>& resources, const std::strin
             const VersionKey* table = version_key_table(&count);
             for (std::size_t i = 0; i < count; ++i) {
                 auto it = keys->find(table[i].key);
-                if (it != keys->end()) out << table[i].key << " = " << escape_value(it->second) << "\n";
+                if (it != keys->end()) out << key_line(table[i].key, escape_value(it->second));
             }
         } else {
             out << "# The version resource was not written by qdstamp; build keeps it unless version keys are given.\n";

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "bitmap_file.h"
+
 namespace qdstamp {
 namespace {
 
@@ -76,6 +78,9 @@ std::uint16_t check_dib(const Bytes& data, std::uint32_t width, std::uint32_t he
 
 std::vector<IconImage> parse_ico(const Bytes& file) {
     ByteView v(file);
+    if (const char* format = picture_format(file); format && std::string(format) != "icon")
+        fail(std::string("this is a ") + format + " file, not an icon file (.ico); convert it, for example: "
+             "convert app.png -define icon:auto-resize=256,48,32,16 app.ico");
     if (file.size() < 6 || v.u16(0) != 0 || v.u16(2) != 1) fail("not an icon file (bad ICONDIR header)");
     std::uint16_t count = v.u16(4);
     if (count == 0) fail("the icon file holds no images");

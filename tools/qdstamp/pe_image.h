@@ -20,6 +20,9 @@ enum DataDirectoryIndex : unsigned {
     kDirSecurity = 4,
     kDirBaseReloc = 5,
     kDirDebug = 6,
+    kDirGlobalPtr = 8,
+    kDirTls = 9,
+    kDirLoadConfig = 10,
 };
 
 struct DataDirectory {

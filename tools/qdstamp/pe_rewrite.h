@@ -28,8 +28,11 @@ void refuse_signed(const PeImage& pe);
 // or the padding before the new section are kept unchanged; data after the
 // last section (symbol table, appended archives) is moved behind the new
 // section unchanged, with the symbol table and debug data pointers adjusted.
-// Throws Failure for a signed file, or when a section must be added and the
-// headers have no room for its header.
+// When a section is appended, the old resource section is renamed .oldrsrc
+// (as is any other section named .rsrc) and, when nothing else lives in it,
+// its data is zeroed, so that only the new section is taken for the
+// resources.  Throws Failure for a signed file, or when a section must be
+// added and the headers have no room for its header.
 RewriteResult replace_resources(const Bytes& file, const PeImage& pe, const std::vector<Resource>& resources);
 
 }  // namespace qdstamp

@@ -16,17 +16,32 @@ enum class RecordKind {
     EnvVars,   // TAB-separated NAME=value items; each value is expanded
 };
 
+// What the launcher does with a record's text, beyond its kind.
+enum RecordTrait : unsigned {
+    kPath = 1,         // names a file or folder: no control characters
+    kCommandLine = 2,  // ends up on the child's command line: no control characters
+    kRepeated = 4,     // a list: the key is given once per item, items are joined with TAB
+    kShown = 8,        // shown to the user in a window (titles, messages)
+    kQuoted = 16,      // the launcher puts the text in double quotes itself
+};
+
 struct RecordInfo {
     int id;
     const char* name;
     RecordKind kind;
-    int capacity;  // UTF-16 code units including the terminating zero
+    int capacity;         // UTF-16 code units including the terminating zero
+    unsigned traits = 0;  // RecordTrait bits
 };
 
 // All records the launcher reads, ordered by id.
 const RecordInfo* record_table(std::size_t* count);
 const RecordInfo* find_record(std::string_view name);
 const RecordInfo* find_record(int id);
+
+inline bool has_trait(const RecordInfo& r, RecordTrait t) { return (r.traits & t) != 0; }
+
+// The separator of the items of a kRepeated record.
+constexpr char16_t kItemSeparator = u'\t';
 
 constexpr int kStartupErrorId = 101;
 

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Checks the release archives made by the package targets of both trees:
+# their listings, one version number everywhere (archive names, qdstamp
+# --version, the launcher's version resource), and a Linux qdstamp that is
+# not the sanitizer build.
+#
+#   tests/package-check.sh [build/windows [build/host]]
+#
+# Run after "cmake --build --preset windows --target package" and
+# "cmake --build --preset host --target package" (tests/run-all.sh does).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+windows=${1:-$root/build/windows}
+host=${2:-$root/build/host}
+
+passed=0
+failed=0
+check() {  # check <description> <command...>
+    local what=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        echo "error: $what" >&2
+        failed=$((failed + 1))
+    fi
+}
+finish() {
+    echo "package-check: $passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+}
+
+shopt -s nullglob
+zips=("$windows"/qdlauncher-*-win64.zip)
+tars=("$host"/qdstamp-*-linux-x86_64.tar.gz)
+shopt -u nullglob
+if [ ${#zips[@]} -ne 1 ] || [ ${#tars[@]} -ne 1 ]; then
+    echo "error: expected one qdlauncher-*-win64.zip in $windows and one qdstamp-*-linux-x86_64.tar.gz in $host" >&2
+    failed=1
+    finish
+fi
+zip=${zips[0]}
+tar=${tars[0]}
+version=$(basename "$zip" -win64.zip)
+version=${version#qdlauncher-}
+zip_top=qdlauncher-$version-win64
+tar_top=qdstamp-$version-linux-x86_64
+
+# Listings: exactly these files (directories aside).
+same_listing() {  # same_listing <archive listing> <expected lines...>
+    local listing=$1
+    shift
+    diff -u <(printf '%s\n' "$@" | sort) <(grep -v '/$' <<<"$listing" | sort)
+}
+docs=(LICENSE README.txt demo/DemoApp.qdcfg demo/splash.bmp docs/README.md docs/qdstamp.md)
+check "$zip: unexpected listing" same_listing "$(unzip -Z1 "$zip")" \
+    $(printf "$zip_top/%s\n" "${docs[@]}" qdlauncher-bare.exe qdstamp.exe)
+check "$tar: unexpected listing" same_listing "$(tar tzf "$tar")" \
+    $(printf "$tar_top/%s\n" "${docs[@]}" qdstamp)
+check "$zip: damaged archive" unzip -tqq "$zip"
+
+work=$(mktemp -d "$host/package-check.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+unzip -q "$zip" -d "$work"
+tar xzf "$tar" -C "$work"
+win=$work/$zip_top
+lin=$work/$tar_top
+
+# One version number.
+check "$tar: qdstamp --version does not say $version" \
+    test "$("$lin/qdstamp" --version)" = "qdstamp $version"
+check "$zip: the launcher's version resource does not say $version" \
+    grep -qx "#   FileVersion: $version" <("$lin/qdstamp" show "$win/qdlauncher-bare.exe" 2>/dev/null)
+
+# The distributed qdstamp is the optimised build: no sanitizer runtime.
+check "$tar: qdstamp is linked with a sanitizer runtime" \
+    bash -c "! ldd '$lin/qdstamp' | grep -Eq 'libasan|libubsan'"
+
+finish
