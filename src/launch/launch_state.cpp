@@ -29,8 +29,10 @@ HANDLE instanceMutex;
 PROCESS_INFORMATION child;
 DWORD childExitCode;
 ULONGLONG startTick;
-CaptureChannel stderrCapture = {nullptr, nullptr, L"QD_", nullptr, {}, FALSE, FALSE};
-CaptureChannel stdoutCapture = {nullptr, nullptr, L"QO_", nullptr, {}, FALSE, FALSE};
+// All zero, so the two channels (with their paths) take no room in the
+// executable's file; launcherMain gives them their prefixes.
+CaptureChannel stderrCapture;
+CaptureChannel stdoutCapture;
 BOOL splashShown;
 BOOL waitForChild;
 int splashCountdown = 60;
@@ -64,8 +66,8 @@ void resetLaunchState() {
     child = PROCESS_INFORMATION{};
     childExitCode = 0;
     startTick = 0;
-    stderrCapture = CaptureChannel{nullptr, nullptr, L"QD_", nullptr, {}, FALSE, FALSE};
-    stdoutCapture = CaptureChannel{nullptr, nullptr, L"QO_", nullptr, {}, FALSE, FALSE};
+    stderrCapture = CaptureChannel{};
+    stdoutCapture = CaptureChannel{};
     splashShown = waitForChild = FALSE;
     splashCountdown = 60;
     splashTimeoutIsError = splashUntilWindow = FALSE;

@@ -222,6 +222,8 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
     bool windowed = splashShown || waitForChild;
     if (windowed && (!startSplash(instance, showCode, argumentText) || configFaulted())) return failAfterSplash();
 
+    stderrCapture.prefix = L"QD_";
+    stdoutCapture.prefix = L"QO_";
     if (!createCapturePipe(stderrCapture)) return failAfterSplash();
     if (stdoutRequested && !createCapturePipe(stdoutCapture)) return failAfterSplash();
 
