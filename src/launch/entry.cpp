@@ -10,7 +10,7 @@
 // and the one C runtime function it calls, iswalnum, works straight away,
 // since msvcrt.dll initialises itself when it is loaded. What the start-up
 // computed for wWinMain is computed here the same way: the argument text
-// (launch/program_name.h) and the show code; the exit code goes to
+// (launch/program_name.h) and the show code; wWinMain's result goes to
 // ExitProcess, which is where the start-up's exit ended too.
 //
 // A console form of the launcher uses the same entry: it is built with
@@ -41,11 +41,15 @@ int startupShowCode() {
 
 } // namespace
 
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR argumentText, int showCode) {
+    return launcherMain(instance, argumentText, showCode);
+}
+
 extern "C" __attribute__((used, noreturn)) void launcherEntry() {
     // Only the system directory may supply DLLs: a DLL dropped next to the
     // launcher (in a downloads folder, say) is never loaded.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    const wchar_t* argumentText = skipProgramName(GetCommandLineW());
-    int exitCode = launcherMain(reinterpret_cast<HINSTANCE>(&__ImageBase), argumentText, startupShowCode());
+    PWSTR argumentText = const_cast<PWSTR>(skipProgramName(GetCommandLineW()));
+    int exitCode = wWinMain(reinterpret_cast<HINSTANCE>(&__ImageBase), nullptr, argumentText, startupShowCode());
     ExitProcess(static_cast<UINT>(exitCode));
 }
