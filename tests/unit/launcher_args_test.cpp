@@ -1,5 +1,6 @@
-// The user's arguments less the launcher's switches, and the classpath items
-// with their wildcard expansion.
+// The user's arguments less the launcher's switches, the classpath items with
+// their wildcard expansion, and the module path's items taken from the
+// executable's folder.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -125,6 +126,14 @@ protected:
         classpathText.push_back(0);
         args = emptyTextBuffer(launcherArgs, capacity);
         return appendClasspathItems(args, classpathText.data(), classpath.size());
+    }
+    // The same for module-path items, with `anchor` as the executable's folder.
+    int appendModulePath(const std::wstring& modulePath, const std::wstring& anchor,
+                         size_t capacity = LONG_TEXT_CAPACITY) {
+        classpathText.assign(modulePath.begin(), modulePath.end());
+        classpathText.push_back(0);
+        args = emptyTextBuffer(launcherArgs, capacity);
+        return appendModulePathItems(args, classpathText.data(), modulePath.size(), anchor.c_str(), anchor.size());
     }
     std::wstring result() const { return launcherArgs; }
 
@@ -273,6 +282,47 @@ TEST_F(ClasspathItemsTest, WildcardEntriesThatDoNotFitTheCommandLineAreRefused) 
                  messageText);
     EXPECT_EQ(1, append(L"lib\\*.jar", 10 * 10 + 1)) << "exactly enough room";
     EXPECT_EQ(100u, result().size());
+}
+
+TEST_F(ClasspathItemsTest, RelativeModulePathItemsStartAtTheExecutablesFolder) {
+    // The current folder has a mods folder too: relative items must not find it.
+    const std::wstring app = dir / L"app";
+    for (const wchar_t* folder : {L"app", L"app\\mods", L"mods"}) CreateDirectoryW((dir / folder).c_str(), nullptr);
+    touch(L"app\\mods\\a.jar");
+    touch(L"app\\mods\\notes.txt");
+    touch(L"mods\\wrong.jar");
+    struct Case {
+        const wchar_t* modulePath;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"mods", app + L"\\mods;"},
+        {L";lib\\x.jar;;mods;", app + L"\\lib\\x.jar;" + app + L"\\mods;"},
+        {L"mods\\*.jar", app + L"\\mods\\a.jar;"},
+        // Absolute, rooted and drive-relative items stand as written.
+        {L"C:\\mods;\\\\server\\share\\mods;\\mods;/mods;D:mods", L"C:\\mods;\\\\server\\share\\mods;\\mods;/mods;D:mods;"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(1, appendModulePath(c.modulePath, app));
+        EXPECT_EQ(c.expected, result()) << latin1(c.modulePath);
+    }
+    LogCapture log;
+    appendModulePath(L"mods", app);
+    EXPECT_EQ("Add module path:\t" + latin1(app) + "\\mods\r\n", log.bytes());
+}
+
+TEST_F(ClasspathItemsTest, ModulePathThatDoesNotFitIsRefusedByName) {
+    EXPECT_EQ(0, appendModulePath(L"C:\\aaaaaaaa;C:\\bbbbbbbb", L"C:\\app", 16));
+    EXPECT_STREQ(L"An error occurred while starting the application.\n\n"
+                 L"The module path would make the command line for the Java runtime longer than 32767 characters.",
+                 messageText);
+
+    copyText(messageText, MESSAGE_CAPACITY, L"Start failed.");
+    const std::wstring deepFolder = L"C:\\" + std::wstring(250, L'd');
+    EXPECT_EQ(0, appendModulePath(L"mods;javafx\\lib", deepFolder));
+    EXPECT_EQ(L"Start failed.\n\nThe module path item javafx\\lib leads to a path longer than 259 characters: " +
+                  deepFolder + L"\\javafx\\lib",
+              std::wstring(messageText));
 }
 
 const wchar_t CANARY = 0xA5A5;
