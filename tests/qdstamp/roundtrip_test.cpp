@@ -69,15 +69,9 @@ const char kRichConfig[] =
     "INTERNAL_NAME = myapp\n"
     "COMMENTS = <U+0020>spaced<U+0020>\n";
 
-// The module form's records, which cannot stand with the jar and main class
-// of the configuration above.
-const char kModuleConfig[] =
-    "MSG_STARTUP_ERROR = x\n"
-    "CFG_MODULE = com.example.app/com.example.app.Main\n"
-    "CFG_MODULE_PATH = lib;%EXEDIR%\\javafx\\*.jar\n"
-    "CFG_CLASSPATH = legacy\\*.jar\n"
-    "CFG_WORK_DIR = .\n"
-    "FILE_VERSION = 1.0.0.0\n";
+// The module form's records, which cannot stand with the jar records above.
+const char kModuleConfig[] = "MSG_STARTUP_ERROR = x\nCFG_MODULE = com.example.app/com.example.app.Main\n"
+                             "CFG_MODULE_PATH = lib;%EXEDIR%\\javafx\\*.jar\nFILE_VERSION = 1.0.0.0\n";
 
 struct Built {
     Bytes file;
