@@ -1,6 +1,7 @@
 // The child's command line: after the heap options, the JVM options, the
-// classpath and main class or the jar, the fixed application arguments and the
-// user's own arguments, each piece appended at the end index of launcherArgs.
+// classpath and main class, the jar, or the main module with its module path,
+// then the fixed application arguments and the user's own arguments, each
+// piece appended at the end index of launcherArgs.
 //
 // Nothing is ever cut: a piece that does not fit stops the launch with a
 // report that names it, so the runtime never starts with half a command line.
@@ -20,12 +21,28 @@ const wchar_t SWITCH_PREFIX[] = L"--qd-";
 const size_t SWITCH_PREFIX_LENGTH = 5;
 
 wchar_t jvmOptionsText[LONG_TEXT_CAPACITY];
-wchar_t rawClasspath[LONG_TEXT_CAPACITY];
-wchar_t expandedClasspath[LONG_TEXT_CAPACITY];
+// The classpath and then the module path: one is appended before the other is read.
+wchar_t rawPathList[LONG_TEXT_CAPACITY];
+wchar_t expandedPathList[LONG_TEXT_CAPACITY];
 wchar_t appArgs[LONG_TEXT_CAPACITY];
 wchar_t userCopy[LONG_TEXT_CAPACITY];
+wchar_t anchoredItem[PATH_CAPACITY];
 wchar_t wildcardPath[PATH_CAPACITY];
 wchar_t reasonText[MESSAGE_CAPACITY];
+
+// What tells the two path lists apart. Java resolves a relative classpath item
+// against the working directory, so classpath items go as written; relative
+// module-path items are joined to the executable's folder (the anchor), as a
+// launch through a file association starts in the document's folder.
+struct PathList {
+    const wchar_t* name;      // "The classpath", for reports
+    const wchar_t* logFormat; // one line per item
+    const wchar_t* anchor;    // nullptr: items as written
+    size_t anchorLength;
+};
+
+const PathList CLASSPATH_LIST = {L"The classpath", L"Add classpath:\t%s\n", nullptr, 0};
+const PathList MODULE_PATH_LIST = {L"The module path", L"Add module path:\t%s\n", nullptr, 0};
 
 int refuse(const wchar_t* reason) {
     explainFailure(reason);
@@ -38,12 +55,20 @@ int refuseTooLong(const wchar_t* what) {
     return 0;
 }
 
-// The item's folder part and a found name together exceed what a path may hold.
-int refuseWildcardPath(const wchar_t* item, size_t directoryLength, const wchar_t* name) {
+// "<list> item <item> leads to a path longer than 259 characters: ", to be
+// followed by the path.
+TextBuffer beginLongPathReason(const PathList& list, const wchar_t* item) {
     TextBuffer reason = emptyTextBuffer(reasonText, MESSAGE_CAPACITY);
-    appendText(reason, L"The classpath item ");
+    appendText(reason, list.name);
+    appendText(reason, L" item ");
     appendText(reason, item);
     appendText(reason, L" leads to a path longer than 259 characters: ");
+    return reason;
+}
+
+// The item's folder part and a found name together exceed what a path may hold.
+int refuseWildcardPath(const PathList& list, const wchar_t* item, size_t directoryLength, const wchar_t* name) {
+    TextBuffer reason = beginLongPathReason(list, item);
     appendTextN(reason, item, directoryLength);
     appendText(reason, name);
     return refuse(reasonText);
@@ -76,12 +101,12 @@ size_t directoryPartLength(const wchar_t* item, size_t length) {
 // "." and ".." included: the pattern decides, nothing is sorted. Only entries
 // found through a short name are left out (lib\*.jar would otherwise add
 // lib\x.jar_old, whose short name is X~1.JAR).
-int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLength) {
+int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLength, const PathList& list) {
     size_t directoryLength = directoryPartLength(item, itemLength);
     const wchar_t* namePattern = item + directoryLength;
     size_t namePatternLength = itemLength - directoryLength;
     TextBuffer path = emptyTextBuffer(wildcardPath, PATH_CAPACITY);
-    if (!appendTextN(path, item, directoryLength)) return refuseWildcardPath(item, directoryLength, L"");
+    if (!appendTextN(path, item, directoryLength)) return refuseWildcardPath(list, item, directoryLength, L"");
 
     // A pattern that matches nothing is no error.
     WIN32_FIND_DATAW entry;
@@ -92,13 +117,13 @@ int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLeng
         if (!longNameMatches(entry.cFileName, namePattern, namePatternLength)) continue;
         truncateText(path, directoryLength);
         if (!appendText(path, entry.cFileName)) {
-            result = refuseWildcardPath(item, directoryLength, entry.cFileName);
+            result = refuseWildcardPath(list, item, directoryLength, entry.cFileName);
             break;
         }
         appendTextN(args, wildcardPath, path.length);
         appendChar(args, L';');
         if (args.overflowed) {
-            result = refuseTooLong(L"The classpath");
+            result = refuseTooLong(list.name);
             break;
         }
         logLine(L"      \"      :\t%s\n", wildcardPath);
@@ -107,29 +132,131 @@ int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLeng
     return result;
 }
 
-int appendClasspathForm(TextBuffer& args, const wchar_t* jarText, const wchar_t* mainClass, const wchar_t* exePath,
-                        size_t exeDirLen, BOOL jarInExe) {
-    // A main class without a classpath: nothing of this form is written.
-    if (!loadConfigString(CFG_CLASSPATH, rawClasspath, LONG_TEXT_CAPACITY)) return 0;
+// Neither rooted ("\\lib", "/lib", "\\\\server\\share") nor on a drive ("C:\\lib",
+// and "C:lib", which names the drive's own current folder).
+bool isRelativeItem(const wchar_t* item, size_t length) {
+    if (item[0] == L'\\' || item[0] == L'/') return false;
+    return !(length >= 2 && item[1] == L':');
+}
 
-    // Expanded before it is split, so one variable may hold several items.
-    TextBuffer classpath = emptyTextBuffer(expandedClasspath, LONG_TEXT_CAPACITY);
-    expandVars(classpath, rawClasspath, exePath, exeDirLen);
-    if (classpath.overflowed) return refuse(L"The classpath, with its variables expanded, is longer than 32767 characters.");
+// Splits `items` at ";" and appends each item, or for a wildcard item every
+// entry found, followed by ";". A relative item of an anchored list is taken
+// as <anchor>\<item> from here on, in the log and for the search too.
+int appendPathItems(TextBuffer& args, wchar_t* items, size_t length, const PathList& list) {
+    size_t i = 0;
+    while (i < length) {
+        // Runs of separators count as one; separators at either end give no item.
+        if (items[i] == L';') {
+            ++i;
+            continue;
+        }
+        size_t start = i;
+        while (i < length && items[i] != L';') ++i;
+        items[i] = 0;
+        const wchar_t* item = items + start;
+        size_t itemLength = i - start;
+        if (list.anchor != nullptr && isRelativeItem(item, itemLength)) {
+            TextBuffer anchored = emptyTextBuffer(anchoredItem, PATH_CAPACITY);
+            appendTextN(anchored, list.anchor, list.anchorLength);
+            appendChar(anchored, L'\\');
+            appendTextN(anchored, item, itemLength);
+            if (anchored.overflowed) {
+                TextBuffer reason = beginLongPathReason(list, item);
+                appendTextN(reason, list.anchor, list.anchorLength);
+                appendChar(reason, L'\\');
+                appendText(reason, item);
+                return refuse(reasonText);
+            }
+            item = anchoredItem;
+            itemLength = anchored.length;
+        }
+        logLine(list.logFormat, item);
+        if (hasWildcard(item, itemLength)) {
+            if (!appendWildcardEntries(args, item, itemLength, list)) return 0;
+        } else {
+            appendTextN(args, item, itemLength);
+            appendChar(args, L';');
+            if (args.overflowed) return refuseTooLong(list.name);
+        }
+        ++i;
+    }
+    return 1;
+}
 
+enum PathListRecord { LIST_ABSENT, LIST_EXPANDED, LIST_REFUSED };
+
+// Reads the path list `id` and expands it into expandedPathList before it is
+// split, so one variable may hold several items.
+PathListRecord expandPathList(WORD id, const PathList& list, TextBuffer& expanded, const wchar_t* exePath,
+                              size_t exeDirLen) {
+    if (!loadConfigString(id, rawPathList, LONG_TEXT_CAPACITY)) return configFaulted() ? LIST_REFUSED : LIST_ABSENT;
+    expanded = emptyTextBuffer(expandedPathList, LONG_TEXT_CAPACITY);
+    expandVars(expanded, rawPathList, exePath, exeDirLen);
+    if (!expanded.overflowed) return LIST_EXPANDED;
+    explainFailureAbout(L"", list.name, L", with its variables expanded, is longer than 32767 characters.");
+    return LIST_REFUSED;
+}
+
+// Every item and entry was followed by ";": the last one needs none.
+void closeQuotedList(TextBuffer& args) {
+    if (textEndsWith(args, L';')) truncateText(args, args.length - 1);
+    appendText(args, L"\" ");
+}
+
+// -classpath, the jar piece (may be empty) and the expanded classpath's items in
+// double quotes, and a blank.
+int appendClasspathPiece(TextBuffer& args, const wchar_t* jarPiece, const TextBuffer& classpath) {
     appendText(args, L"-classpath \"");
-    const wchar_t* jarPiece = jarInExe ? exePath : jarText;
     if (jarPiece[0] != 0) {
         appendText(args, jarPiece);
         if (classpath.length > 0) appendChar(args, L';');
     }
-    if (!appendClasspathItems(args, expandedClasspath, classpath.length)) return 0;
-    if (args.overflowed) return refuseTooLong(L"The classpath");
-    // Every item and entry was followed by ";": the last one needs none.
-    if (textEndsWith(args, L';')) truncateText(args, args.length - 1);
-    appendText(args, L"\" ");
+    if (!appendClasspathItems(args, expandedPathList, classpath.length)) return 0;
+    if (args.overflowed) return refuseTooLong(CLASSPATH_LIST.name);
+    closeQuotedList(args);
+    return 1;
+}
+
+int appendClasspathForm(TextBuffer& args, const wchar_t* jarText, const wchar_t* mainClass, const wchar_t* exePath,
+                        size_t exeDirLen, BOOL jarInExe) {
+    // A main class without a classpath: nothing of this form is written.
+    TextBuffer classpath = {};
+    if (expandPathList(CFG_CLASSPATH, CLASSPATH_LIST, classpath, exePath, exeDirLen) != LIST_EXPANDED) return 0;
+    if (!appendClasspathPiece(args, jarInExe ? exePath : jarText, classpath)) return 0;
     appendText(args, mainClass);
     if (args.overflowed) return refuseTooLong(L"The main class");
+    return 1;
+}
+
+// [-classpath "<items>" ]--module-path "<items>" -m <module>. The jar records
+// play no part: the main module names what starts.
+int appendModuleForm(TextBuffer& args, const wchar_t* module, const wchar_t* exePath, size_t exeDirLen) {
+    // "-m" with nothing after it would take the next argument for the module.
+    if (module[0] == 0) return refuse(L"The launcher's configuration is damaged: CFG_MODULE is empty.");
+
+    // Jars that are no modules come first, on the classpath.
+    TextBuffer list = {};
+    PathListRecord classpath = expandPathList(CFG_CLASSPATH, CLASSPATH_LIST, list, exePath, exeDirLen);
+    if (classpath == LIST_REFUSED) return 0;
+    if (classpath == LIST_EXPANDED && !appendClasspathPiece(args, L"", list)) return 0;
+
+    PathListRecord modulePath = expandPathList(CFG_MODULE_PATH, MODULE_PATH_LIST, list, exePath, exeDirLen);
+    if (modulePath == LIST_REFUSED) return 0;
+    if (modulePath == LIST_EXPANDED) {
+        size_t pieceStart = args.length;
+        appendText(args, L"--module-path \"");
+        size_t itemsStart = args.length;
+        if (!appendModulePathItems(args, expandedPathList, list.length, exePath, exeDirLen)) return 0;
+        if (args.overflowed) return refuseTooLong(MODULE_PATH_LIST.name);
+        // Without a single item the piece goes: Java takes an empty module
+        // path for the current folder, whatever jars lie there.
+        if (args.length == itemsStart) truncateText(args, pieceStart);
+        else closeQuotedList(args);
+    }
+
+    appendText(args, L"-m ");
+    appendText(args, module);
+    if (args.overflowed) return refuseTooLong(L"The main module");
     return 1;
 }
 
@@ -197,29 +324,15 @@ size_t stripLauncherSwitches(wchar_t* text) {
 }
 
 int appendClasspathItems(TextBuffer& args, wchar_t* classpath, size_t length) {
-    size_t i = 0;
-    while (i < length) {
-        // Runs of separators count as one; separators at either end give no item.
-        if (classpath[i] == L';') {
-            ++i;
-            continue;
-        }
-        size_t start = i;
-        while (i < length && classpath[i] != L';') ++i;
-        classpath[i] = 0;
-        const wchar_t* item = classpath + start;
-        size_t itemLength = i - start;
-        logLine(L"Add classpath:\t%s\n", item);
-        if (hasWildcard(item, itemLength)) {
-            if (!appendWildcardEntries(args, item, itemLength)) return 0;
-        } else {
-            appendTextN(args, item, itemLength);
-            appendChar(args, L';');
-            if (args.overflowed) return refuseTooLong(L"The classpath");
-        }
-        ++i;
-    }
-    return 1;
+    return appendPathItems(args, classpath, length, CLASSPATH_LIST);
+}
+
+int appendModulePathItems(TextBuffer& args, wchar_t* modulePath, size_t length, const wchar_t* anchor,
+                          size_t anchorLength) {
+    PathList list = MODULE_PATH_LIST;
+    list.anchor = anchor;
+    list.anchorLength = anchorLength;
+    return appendPathItems(args, modulePath, length, list);
 }
 
 int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen, BOOL jarInExe) {
@@ -238,15 +351,21 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
     if (options.length > 0) expandVars(args, jvmOptionsText, exePath, exeDirLen);
     if (options.overflowed || args.overflowed) return refuseTooLong(L"The JVM options, with their variables expanded,");
 
+    wchar_t module[PATH_CAPACITY];
     wchar_t jarText[PATH_CAPACITY] = {};
     wchar_t mainClass[NAME_CAPACITY] = {};
-    loadConfigString(CFG_JAR, jarText, PATH_CAPACITY);
-    bool classpathForm = loadConfigString(CFG_MAIN_CLASS, mainClass, NAME_CAPACITY) != 0;
-    if (configFaulted()) return 0;
-    if (classpathForm) {
-        if (!appendClasspathForm(args, jarText, mainClass, exePath, exeDirLen, jarInExe)) return 0;
+    if (loadConfigString(CFG_MODULE, module, PATH_CAPACITY)) {
+        if (!appendModuleForm(args, module, exePath, exeDirLen)) return 0;
     } else {
-        if (!appendJarForm(args, jarText, exePath, exeDirLen, jarInExe)) return 0;
+        if (configFaulted()) return 0;
+        loadConfigString(CFG_JAR, jarText, PATH_CAPACITY);
+        bool classpathForm = loadConfigString(CFG_MAIN_CLASS, mainClass, NAME_CAPACITY) != 0;
+        if (configFaulted()) return 0;
+        if (classpathForm) {
+            if (!appendClasspathForm(args, jarText, mainClass, exePath, exeDirLen, jarInExe)) return 0;
+        } else {
+            if (!appendJarForm(args, jarText, exePath, exeDirLen, jarInExe)) return 0;
+        }
     }
     if (configFaulted()) return 0;
 

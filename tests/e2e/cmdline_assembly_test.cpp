@@ -1,6 +1,6 @@
 // The command line the Java runtime receives: the shipped configuration, the
-// classpath with wildcard items, the jar form, the fixed and the user's
-// arguments, and the refusal of anything that does not fit.
+// classpath with wildcard items, the jar form, the module form, the fixed and
+// the user's arguments, and the refusal of anything that does not fit.
 #include "cmdline_fixture.h"
 
 #include <vector>
@@ -183,6 +183,44 @@ TEST_F(CommandLineTest, JarFormWithoutMainClass) {
     }
 }
 
+// A modular application opened through a file association: the launcher
+// starts in the document's folder, not its own.
+TEST_F(CommandLineTest, ModuleFormFindsItsModulesFromAnyWorkingDirectory) {
+    plainRecords();
+    records.erase(8);
+    records[14] = L"ignored.jar";
+    records[17] = L"true";
+    records[16] = L"%EXEDIR%\\legacy.jar";
+    records[32] = L"com.example.app/com.example.app.Main";
+    records[33] = L"mods";
+    launch(L"report.xml");
+    EXPECT_EQ(L"-classpath \"" + appDir + L"\\legacy.jar\" --module-path \"" + appDir +
+                  L"\\mods\" -m com.example.app/com.example.app.Main report.xml",
+              childArgs());
+    EXPECT_EQ(testDir, child().value(L"cwd"));
+}
+
+TEST_F(CommandLineTest, ModuleFormWithoutModulePathItems) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {nullptr, L"-m app"},        // a module linked into the runtime
+        {L"mods\\*.jar", L"-m app"}, // no empty module path, which Java reads as the current folder
+    };
+    for (const auto& [modulePath, expected] : cases) {
+        SetUp();
+        plainRecords();
+        records.erase(16);
+        records[32] = L"app";
+        if (modulePath != nullptr) records[33] = modulePath;
+        launch();
+        EXPECT_EQ(expected, childArgs());
+    }
+    SetUp();
+    plainRecords();
+    records[32] = L"";
+    expectRefusal(launch(),
+                  std::wstring(STARTUP_ERROR) + L"\n\nThe launcher's configuration is damaged: CFG_MODULE is empty.");
+}
+
 TEST_F(CommandLineTest, FixedArgumentsThenTheUsersLessTheSwitches) {
     plainRecords();
     records[13] = L"--mode fast --qd-kept %EXEDIR%";
@@ -222,6 +260,10 @@ TEST_F(CommandLineTest, PiecesThatDoNotFitAreRefusedByName) {
         {"expanded classpath", {{16, L"%QDTEST_BIG%;%QDTEST_BIG%"}}, L"",
          L"The classpath, with its variables expanded, is longer than 32767 characters."},
         {"classpath", {{12, L"-Da=%QDTEST_BIG%"}, {16, L"%QDTEST_BIG%"}}, L"", L"The classpath" + tooLong},
+        {"expanded module path", {{32, L"app"}, {33, L"%QDTEST_BIG%;%QDTEST_BIG%"}}, L"",
+         L"The module path, with its variables expanded, is longer than 32767 characters."},
+        {"module path", {{12, L"-Da=%QDTEST_BIG%"}, {32, L"app"}, {33, L"C:\\%QDTEST_BIG%"}}, L"",
+         L"The module path" + tooLong},
         {"fixed arguments", {{13, std::wstring(32720, L'a')}}, L"", L"The configured application arguments" + tooLong},
         {"user arguments", {{13, std::wstring(32000, L'a')}}, std::wstring(1000, L'u'),
          L"The arguments given to this program" + tooLong},

@@ -158,6 +158,19 @@ std::vector<RuleCase> rule_cases() {
          "MSG_STARTUP_ERROR = x\nCFG_MAIN_CLASS = app.Main\nCFG_CLASSPATH = %EXEDIR%\\lib\\*;C:\\libs\\x.jar\nFILE_VERSION = 1.0.0.0\n", 0, ""},
         {"jar form without a working folder", "MSG_STARTUP_ERROR = x\nCFG_JAR = app.jar\nCFG_CLASSPATH = lib\\*\nFILE_VERSION = 1.0.0.0\n", 0, ""},
 
+        // The module form.
+        {"module form", config_with("CFG_MODULE = com.example.app/com.example.app.Main\nCFG_MODULE_PATH = lib;javafx\\*.jar\nCFG_CLASSPATH = %EXEDIR%\\legacy\\*.jar\n"), 0, ""},
+        {"module name with a hyphen", config_with("CFG_MODULE = com.example-app\n"), 1,
+         "t.qdcfg:2: CFG_MODULE: \"com.example-app\" is not a module name: Java identifiers separated by dots"},
+        {"main class with a keyword", config_with("CFG_MODULE = com.example.app/com.example.new.Main\n"), 1,
+         "t.qdcfg:2: CFG_MODULE: \"com.example.new.Main\" is not a class name"},
+        {"module with the other forms' records", config_with("CFG_MODULE = app\nCFG_JAR = app.jar\nCFG_MAIN_CLASS = app.Main\nCFG_JAR_IN_EXE = false\n"), 1,
+         "t.qdcfg:3: CFG_JAR cannot be given with CFG_MODULE: the launcher starts the main module and would ignore it", 3},
+        {"module path without a module", config_with("CFG_MODULE_PATH = lib\n"), 0, "warning: t.qdcfg:2: CFG_MODULE_PATH has no effect without CFG_MODULE"},
+        {"relative classpath in the module form",
+         "MSG_STARTUP_ERROR = x\nCFG_MODULE = app\nCFG_MODULE_PATH = lib\nCFG_CLASSPATH = legacy.jar\nFILE_VERSION = 1.0.0.0\n", 0,
+         "warning: t.qdcfg:4: classpath item \"legacy.jar\" is relative", 1},
+
         // Environment variables.
         {"env vars, one item a line", config_with("CFG_ENV_VARS = A=1\nCFG_ENV_VARS = B=%PATH%;x\nCFG_ENV_VARS = C=\n"), 0, ""},
         {"env item without =", config_with("CFG_ENV_VARS = A=1\nCFG_ENV_VARS = B\n"), 1, "t.qdcfg:3: CFG_ENV_VARS item 2 (\"B\") has no '='"},

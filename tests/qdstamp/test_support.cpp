@@ -132,7 +132,7 @@ std::string config_with(const std::string& extra_lines) {
     std::string text = "MSG_STARTUP_ERROR = The application could not start.\n" + extra_lines;
     // What every launch needs, unless the lines under test say otherwise.
     auto mentions = [&](const char* name) { return extra_lines.find(name) != std::string::npos; };
-    if (!mentions("CFG_JAR") && !mentions("CFG_MAIN_CLASS")) text += "CFG_JAR = app.jar\n";
+    if (!mentions("CFG_JAR") && !mentions("CFG_MAIN_CLASS") && !mentions("CFG_MODULE ")) text += "CFG_JAR = app.jar\n";
     if (!mentions("CFG_WORK_DIR")) text += "CFG_WORK_DIR = .\n";
     bool version_key = false;
     for (const char* key : {"PRODUCT_NAME", "COMPANY_NAME", "FILE_DESCRIPTION", "FILE_VERSION", "PRODUCT_VERSION", "COPYRIGHT",

@@ -1,5 +1,6 @@
-// The user's arguments less the launcher's switches, and the classpath items
-// with their wildcard expansion.
+// The user's arguments less the launcher's switches, the classpath items with
+// their wildcard expansion, and the module path's items taken from the
+// executable's folder.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -125,6 +126,13 @@ protected:
         classpathText.push_back(0);
         args = emptyTextBuffer(launcherArgs, capacity);
         return appendClasspathItems(args, classpathText.data(), classpath.size());
+    }
+    // The same for module-path items, with `anchor` as the executable's folder.
+    int appendModulePath(const std::wstring& modulePath, const std::wstring& anchor) {
+        classpathText.assign(modulePath.begin(), modulePath.end());
+        classpathText.push_back(0);
+        args = emptyTextBuffer(launcherArgs, LONG_TEXT_CAPACITY);
+        return appendModulePathItems(args, classpathText.data(), modulePath.size(), anchor.c_str(), anchor.size());
     }
     std::wstring result() const { return launcherArgs; }
 
@@ -273,6 +281,29 @@ TEST_F(ClasspathItemsTest, WildcardEntriesThatDoNotFitTheCommandLineAreRefused) 
                  messageText);
     EXPECT_EQ(1, append(L"lib\\*.jar", 10 * 10 + 1)) << "exactly enough room";
     EXPECT_EQ(100u, result().size());
+}
+
+TEST_F(ClasspathItemsTest, RelativeModulePathItemsStartAtTheExecutablesFolder) {
+    // The current folder has a mods folder too: relative items must not find it.
+    const std::wstring app = dir / L"app";
+    for (const wchar_t* folder : {L"app", L"app\\mods", L"mods"}) CreateDirectoryW((dir / folder).c_str(), nullptr);
+    touch(L"app\\mods\\a.jar");
+    touch(L"mods\\wrong.jar");
+    const std::pair<const wchar_t*, std::wstring> cases[] = {
+        {L";lib\\x.jar;;mods", app + L"\\lib\\x.jar;" + app + L"\\mods;"},
+        {L"mods\\*.jar", app + L"\\mods\\a.jar;"},
+        // Absolute, rooted and drive-relative items stand as written.
+        {L"C:\\mods;\\\\server\\share\\mods;\\mods;/mods;D:mods", L"C:\\mods;\\\\server\\share\\mods;\\mods;/mods;D:mods;"},
+    };
+    for (const auto& [modulePath, expected] : cases) {
+        EXPECT_EQ(1, appendModulePath(modulePath, app));
+        EXPECT_EQ(expected, result()) << latin1(modulePath);
+    }
+    const std::wstring deepFolder = L"C:\\" + std::wstring(250, L'd');
+    EXPECT_EQ(0, appendModulePath(L"mods;javafx\\lib", deepFolder));
+    EXPECT_EQ(L"An error occurred while starting the application.\n\nThe module path item javafx\\lib leads to a path "
+              L"longer than 259 characters: " + deepFolder + L"\\javafx\\lib",
+              std::wstring(messageText));
 }
 
 const wchar_t CANARY = 0xA5A5;

@@ -127,6 +127,36 @@ bool is_relative_item(std::u16string_view item) {
     return !item.empty() && !is_absolute_path(item) && item[0] != u'%';
 }
 
+// A Java identifier: a letter, '_' or '$', then also digits; not a keyword.
+// Characters beyond ASCII are taken as letters (Java admits most of them).
+bool is_java_identifier(std::u16string_view word) {
+    static const char* const kKeywords[] = {
+        "abstract", "assert", "boolean", "break", "byte", "case", "catch", "char", "class", "const", "continue",
+        "default", "do", "double", "else", "enum", "extends", "false", "final", "finally", "float", "for", "goto",
+        "if", "implements", "import", "instanceof", "int", "interface", "long", "native", "new", "null", "package",
+        "private", "protected", "public", "return", "short", "static", "strictfp", "super", "switch",
+        "synchronized", "this", "throw", "throws", "transient", "true", "try", "void", "volatile", "while", "_"};
+    if (word.empty() || (word[0] >= u'0' && word[0] <= u'9')) return false;
+    for (char16_t c : word) {
+        bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u'$' || c >= 0x80;
+        if (!letter && !(c >= u'0' && c <= u'9')) return false;
+    }
+    const std::string text = utf16_to_utf8(std::u16string(word));
+    for (const char* keyword : kKeywords)
+        if (text == keyword) return false;
+    return true;
+}
+
+// Java identifiers separated by single dots (com.example.app).
+bool is_dotted_name(std::u16string_view name) {
+    for (;;) {
+        std::size_t dot = name.find(u'.');
+        if (!is_java_identifier(name.substr(0, dot))) return false;
+        if (dot == std::u16string_view::npos) return true;
+        name.remove_prefix(dot + 1);
+    }
+}
+
 class Checker {
 public:
     Checker(const Config& c, Diagnostics& d) : config_(c), diags_(d) {}
@@ -178,6 +208,7 @@ public:
         if ((r.id == 2 || r.id == 3) && !v.text.empty() && !is_java_version(v.text))
             error(v.line, name + ": " + quoted(v.text) + " is not a Java version (write it like 17, 1.8.0_202 or 21-ea)");
         if (r.id == 31) check_runtime_sources(v);
+        if (r.id == 32) check_module(v);
         if (has_trait(r, kPath) || has_trait(r, kCommandLine))
             if (auto at = first_control(v.text))
                 error(v.line, name + ": contains the control character " + code_point(v.text[*at]) + " (character " +
@@ -208,6 +239,21 @@ public:
             if (end == std::u16string::npos) break;
             start = end + 1;
             ++item;
+        }
+    }
+
+    // module or module/main.class, both dotted Java names.
+    void check_module(const ConfigValue& v) {
+        std::u16string_view text = v.text;
+        std::size_t slash = text.find(u'/');
+        std::u16string_view module = text.substr(0, slash);
+        const std::string example = " (write CFG_MODULE = com.example.app or com.example.app/com.example.app.Main)";
+        if (!is_dotted_name(module)) {
+            error(v.line, "CFG_MODULE: " + quoted(module) + " is not a module name: Java identifiers separated by dots" +
+                              example);
+        } else if (slash != std::u16string_view::npos && !is_dotted_name(text.substr(slash + 1))) {
+            error(v.line, "CFG_MODULE: " + quoted(text.substr(slash + 1)) +
+                              " is not a class name: Java identifiers separated by dots" + example);
         }
     }
 
@@ -243,8 +289,9 @@ public:
         if (!startup) error(0, "MSG_STARTUP_ERROR is required (the message shown when the application cannot start)");
         else if (startup->text.empty()) warning(startup->line, "MSG_STARTUP_ERROR is empty");
 
-        if (const ConfigValue* main_class = get(15); main_class && !get(16))
+        if (const ConfigValue* main_class = get(15); main_class && !get(16) && !get(32))
             error(main_class->line, "CFG_MAIN_CLASS needs CFG_CLASSPATH");
+        check_module_form();
         check_what_starts();
         check_relative_classpath();
         check_splash(context.splash);
@@ -322,10 +369,26 @@ public:
                            std::to_string(*priority));
     }
 
-    // The launcher starts a main class (classpath form) or a jar; with
-    // neither it would hand Java -jar "<its folder>\".
+    // With CFG_MODULE the launcher starts the main module and ignores the
+    // records of the other forms: given together, one of them is a mistake.
+    void check_module_form() {
+        if (!get(32)) {
+            if (const ConfigValue* module_path = get(33))
+                warning(module_path->line, "CFG_MODULE_PATH has no effect without CFG_MODULE (the main module, such as "
+                                           "com.example.app/com.example.app.Main)");
+            return;
+        }
+        for (int id : {14, 15, 17})
+            if (const ConfigValue* v = get(id))
+                error(v->line, std::string(find_record(id)->name) +
+                                   " cannot be given with CFG_MODULE: the launcher starts the main module and would "
+                                   "ignore it; remove it (jars that are not modules go into CFG_CLASSPATH)");
+    }
+
+    // The launcher starts a main module, a main class (classpath form) or a
+    // jar; with none it would hand Java -jar "<its folder>\".
     void check_what_starts() {
-        if (get(15) || is_true(17)) return;
+        if (get(32) || get(15) || is_true(17)) return;
         const ConfigValue* jar = get(14);
         if (jar && !jar->text.empty()) return;
         error(jar ? jar->line : 0,
@@ -336,9 +399,10 @@ public:
 
     // Java resolves relative classpath items against the current folder,
     // which the launcher leaves as inherited unless CFG_WORK_DIR is given.
-    // The jar form needs none: the launcher joins the jar to its own folder.
+    // The jar form needs none: the launcher joins the jar to its own folder,
+    // as it does with relative module-path items.
     void check_relative_classpath() {
-        if (get(8) || !get(15)) return;
+        if (get(8) || !(get(15) || get(32))) return;
         std::vector<std::pair<const ConfigValue*, std::u16string_view>> relative;
         if (const ConfigValue* classpath = get(16)) {
             std::u16string_view rest = classpath->text;
