@@ -221,7 +221,7 @@ TEST_F(ReportTextTest, MemoryStopsShowTheirOwnTextAlone) {
         int minMb, preferredMb;
         const wchar_t* report;
     } cases[] = {
-        {4096, 8192, L"Not enought memory.\n\nThis application needs minimum 4096 Mb, of free RAM"},
+        {4096, 8192, L"Not enough memory.\n\nThis application needs minimum 4096 MB of free RAM"},
         {512, 4096, STARTUP_ERROR}, // the question about low memory, answered No
     };
     for (const auto& c : cases) {
