@@ -29,8 +29,10 @@ HANDLE instanceMutex;
 PROCESS_INFORMATION child;
 DWORD childExitCode;
 ULONGLONG startTick;
-CaptureChannel stderrCapture = {nullptr, nullptr, L"QD_", nullptr, {}, FALSE, FALSE};
-CaptureChannel stdoutCapture = {nullptr, nullptr, L"QO_", nullptr, {}, FALSE, FALSE};
+// Apart from the channel, so the channels' initial values stay small.
+char stderrHead[CAPTURE_HEAD_BYTES];
+CaptureChannel stderrCapture = {nullptr, nullptr, L"QD_", nullptr, {}, FALSE, FALSE, stderrHead, 0};
+CaptureChannel stdoutCapture = {nullptr, nullptr, L"QO_", nullptr, {}, FALSE, FALSE, nullptr, 0};
 BOOL splashShown;
 BOOL waitForChild;
 int splashCountdown = 60;
@@ -64,8 +66,8 @@ void resetLaunchState() {
     child = PROCESS_INFORMATION{};
     childExitCode = 0;
     startTick = 0;
-    stderrCapture = CaptureChannel{nullptr, nullptr, L"QD_", nullptr, {}, FALSE, FALSE};
-    stdoutCapture = CaptureChannel{nullptr, nullptr, L"QO_", nullptr, {}, FALSE, FALSE};
+    stderrCapture = CaptureChannel{nullptr, nullptr, L"QD_", nullptr, {}, FALSE, FALSE, stderrHead, 0};
+    stdoutCapture = CaptureChannel{nullptr, nullptr, L"QO_", nullptr, {}, FALSE, FALSE, nullptr, 0};
     splashShown = waitForChild = FALSE;
     splashCountdown = 60;
     splashTimeoutIsError = splashUntilWindow = FALSE;
