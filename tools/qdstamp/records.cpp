@@ -37,6 +37,8 @@ constexpr RecordInfo kRecords[] = {
     {29, "CFG_PREFERRED_HEAP_MB", K::Integer, 20},
     {30, "CFG_MIN_HEAP_MB", K::Integer, 20},
     {31, "CFG_RUNTIME_SOURCES", K::Text, 260},
+    {34, "CFG_REQUIREMENTS_URL", K::Text, 256, kShown},
+    {35, "CFG_SUPPORT_CONTACT", K::Text, 256, kShown},
     {101, "MSG_STARTUP_ERROR", K::Text, 1024, kShown},
     {102, "MSG_RUNTIME_DIR_ERROR", K::Text, 1024, kShown},
     {103, "MSG_RUNTIME_VERSION_ERROR", K::Text, 1024, kShown},
