@@ -335,6 +335,10 @@ TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlon
          std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp" + firstLine},
         {"an empty address is none", {{101, STARTUP_ERROR}, {34, L""}, {35, L""}}, "Error: x\n",
          std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp\n\nError: x\n" + firstLine},
+        {"an address too long explains itself first", {{101, STARTUP_ERROR}, {35, std::wstring(256, L'c')}}, "",
+         std::wstring(STARTUP_ERROR) +
+             L"\n\nThe launcher's configuration is damaged: record 35 is longer than the 255 characters it may hold."
+             L"\nC:\\Temp\\QD_1.tmp" + firstLine},
         // The excerpt gives way, so the vendor's addresses stay whole.
         {"the excerpt gives way to the notice", {{101, longStart}, {34, url}, {35, contact}}, std::string(900, 'x'),
          longStart + L"\nC:\\Temp\\QD_1.tmp" + fullNotice},
