@@ -74,6 +74,19 @@ int finish(const Diagnostics& diags, std::ostream& err) {
     return diags.has_errors() ? 1 : 0;
 }
 
+// A configuration text to `out`, or to the file `out_path` when one is given.
+void emit_text(const std::string& text, const std::string& out_path, std::ostream& out, Diagnostics& diags) {
+    if (out_path.empty()) {
+        out << text;
+        return;
+    }
+    try {
+        write_file_atomic(out_path, Bytes(text.begin(), text.end()));
+    } catch (const Failure& f) {
+        diags.error(out_path, 0, f.what());
+    }
+}
+
 }  // namespace
 
 int run_build(const BuildOptions& o, std::ostream& err) {
@@ -142,34 +155,17 @@ int run_show(const std::string& exe, const std::string& out_path, std::ostream& 
     Diagnostics diags;
     auto launcher = load_launcher(exe, diags);
     if (!launcher) return finish(diags, err);
-    std::string text = show_config(launcher->resources, exe, diags);
-    if (out_path.empty()) {
-        out << text;
-    } else {
-        try {
-            write_file_atomic(out_path, Bytes(text.begin(), text.end()));
-        } catch (const Failure& f) {
-            diags.error(out_path, 0, f.what());
-        }
-    }
+    emit_text(show_config(launcher->resources, exe, diags), out_path, out, diags);
     return finish(diags, err);
 }
 
 int run_init(const std::string& out_path, std::ostream& out, std::ostream& err) {
     Diagnostics diags;
-    const std::string& text = starter_config();
     std::error_code ec;
-    if (out_path.empty()) {
-        out << text;
-    } else if (std::filesystem::exists(std::filesystem::u8path(out_path), ec)) {
+    if (!out_path.empty() && std::filesystem::exists(std::filesystem::u8path(out_path), ec))
         diags.error(out_path, 0, "already exists; init never overwrites a configuration: give another name");
-    } else {
-        try {
-            write_file_atomic(out_path, Bytes(text.begin(), text.end()));
-        } catch (const Failure& f) {
-            diags.error(out_path, 0, f.what());
-        }
-    }
+    else
+        emit_text(starter_config(), out_path, out, diags);
     return finish(diags, err);
 }
 
