@@ -39,11 +39,11 @@ void appendHeapOption(TextBuffer& args, const wchar_t* prefix, int sizeMb) {
 }
 
 const MemoryTexts ENGLISH_TEXTS = {
-    L"Not enought memory.\n\nThis application needs minimum ",
-    L" Mb, of free RAM",
+    L"Not enough memory.\n\nThis application needs minimum ",
+    L" MB of free RAM",
     L"This computer is running in low memory, but the application can be launched\n"
     L"You may experience low performance later.\n\n"
-    L"\u00BFAre you sure you want to continue?",
+    L"Are you sure you want to continue?",
 };
 
 const MemoryTexts SPANISH_TEXTS = {

@@ -14,7 +14,7 @@ void appendToMessage(const wchar_t* text) {
     size_t n = message.length;
     if (n >= 3 && messageText[n - 1] == L'.' && messageText[n - 2] == L'.' && messageText[n - 3] == L'.') return;
     size_t keep = n >= 3 ? n - 3 : 0;
-    if (keep > 0 && messageText[keep - 1] >= 0xD800 && messageText[keep - 1] <= 0xDBFF) --keep;
+    if (keep > 0 && isHighSurrogate(messageText[keep - 1])) --keep;
     truncateText(message, keep);
     appendText(message, L"...");
 }

@@ -1,10 +1,6 @@
 #include "launch/bounded_text.h"
 
-namespace {
-
 bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-
-} // namespace
 
 size_t textLength(const wchar_t* text) {
     size_t n = 0;

@@ -28,6 +28,9 @@ bool appendDecimal(TextBuffer& buffer, long long value);
 void truncateText(TextBuffer& buffer, size_t length);
 bool textEndsWith(const TextBuffer& buffer, wchar_t c);
 
+// The first half of a surrogate pair: a cut must not fall right after it.
+bool isHighSurrogate(wchar_t c);
+
 // Plain-buffer forms for the places that handle one text once.
 size_t textLength(const wchar_t* text);
 size_t textLengthBounded(const wchar_t* text, size_t limit);

@@ -29,8 +29,11 @@ HANDLE instanceMutex;
 PROCESS_INFORMATION child;
 DWORD childExitCode;
 ULONGLONG startTick;
+// Apart from the channel, so the channels' initial values stay small.
+char stderrHead[CAPTURE_HEAD_BYTES];
 // All zero, so the two channels (with their paths) take no room in the
-// executable's file; launcherMain gives them their prefixes.
+// executable's file; launcherMain gives them their prefixes and the error
+// output's first bytes their buffer.
 CaptureChannel stderrCapture;
 CaptureChannel stdoutCapture;
 BOOL splashShown;

@@ -11,6 +11,10 @@ enum : size_t {
     MESSAGE_CAPACITY = 1024,
     URL_CAPACITY = 256,
     NAME_CAPACITY = 128,
+    // The first bytes of each captured output kept for the quick-failure
+    // report: enough for its longest excerpt in any encoding (three bytes a
+    // character in UTF-8, a line break of two).
+    CAPTURE_HEAD_BYTES = 2560,
 };
 
 extern HMODULE moduleHandle;
@@ -72,9 +76,12 @@ struct CaptureChannel {
     wchar_t path[PATH_CAPACITY];   // the temporary file; empty when none could be made
     BOOL seen;                     // the child wrote at least one byte
     BOOL ended;                    // the thread ended; path and seen are final
+    char* head;                    // CAPTURE_HEAD_BYTES for the start of the output; nullptr: not kept
+    DWORD headLength;              // bytes in head, as the child wrote them
 };
-extern CaptureChannel stderrCapture;
+extern CaptureChannel stderrCapture; // keeps the start of its output for the quick-failure report
 extern CaptureChannel stdoutCapture; // used only with "--qd-stdout"
+extern char stderrHead[CAPTURE_HEAD_BYTES]; // the error output's first bytes, given to stderrCapture
 
 extern BOOL splashShown;
 extern BOOL waitForChild;

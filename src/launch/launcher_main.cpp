@@ -224,6 +224,7 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
 
     stderrCapture.prefix = L"QD_";
     stdoutCapture.prefix = L"QO_";
+    stderrCapture.head = stderrHead;
     if (!createCapturePipe(stderrCapture)) return failAfterSplash();
     if (stdoutRequested && !createCapturePipe(stdoutCapture)) return failAfterSplash();
 

@@ -28,8 +28,21 @@ bool collectCapture(CaptureChannel& channel);
 // After the channels were collected: deletes an empty error-output file and,
 // when the child wrote anything and the run took less than 10 seconds since
 // the child's start, reports the failed start with the names of the capture
-// files. Only channels whose thread ended are read.
+// files, the first lines of the error output and the support notice (its
+// requirements page and contact only when CFG_REQUIREMENTS_URL and
+// CFG_SUPPORT_CONTACT give them). Only channels whose thread ended are read.
 void reportQuickFailure();
 
-// Appended after the capture files' names in a quick-failure report.
-extern const wchar_t supportNotice[];
+enum : size_t {
+    EXCERPT_MAX_LINES = 10,
+    EXCERPT_MAX_CHARS = 800,
+};
+
+// The start of captured output as the report shows it, into `out` (capacity
+// limit + 1): its first EXCERPT_MAX_LINES non-empty lines, joined by "\n",
+// in at most `limit` characters; a line that does not fit is cut (never inside
+// a surrogate pair) and ends with "...". Valid UTF-8 is read as UTF-8, other
+// bytes in `codePage`; a sequence the end of `bytes` cuts short is left out.
+// CR LF, CR and LF each end a line; TAB becomes a blank and other control or
+// direction-changing characters U+FFFD. Returns the excerpt's length.
+size_t formatOutputExcerpt(const char* bytes, size_t count, UINT codePage, wchar_t* out, size_t limit);

@@ -18,7 +18,7 @@ std::wstring expectedQuestion() {
     }
     return L"This computer is running in low memory, but the application can be launched\n"
            L"You may experience low performance later.\n\n"
-           L"\u00BFAre you sure you want to continue?";
+           L"Are you sure you want to continue?";
 }
 
 class HeapTest : public CommandLineTest {
@@ -77,7 +77,7 @@ TEST_F(HeapTest, TooLittleMemoryIsReportedWithTheMinimum) {
 
     std::wstring text = spanishHere()
                             ? L"No hay memoria libre suficiente.\n\nSon necesarios al menos 2000000000 Mb, de RAM libres"
-                            : L"Not enought memory.\n\nThis application needs minimum 2000000000 Mb, of free RAM";
+                            : L"Not enough memory.\n\nThis application needs minimum 2000000000 MB of free RAM";
     expectRefusal(run, text);
     EXPECT_EQ(L"Demo", run.dialogs[0].title);
     EXPECT_FALSE(contains(logBytes(), "Heap -Xmx")) << logBytes();

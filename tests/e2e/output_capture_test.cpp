@@ -8,11 +8,9 @@ using namespace e2e;
 
 namespace {
 
-const std::wstring SUPPORT_NOTICE =
-    L"\nContains additional information about the process execution."
-    L"\nMake sure your computer meets the minimum requirements"
-    L"\nhttps://qdlauncher.example.com/requirements"
-    L"\nContact support@qdlauncher.example.com for further information.";
+// The notice's first line; the requirements page and the contact follow only
+// when the application's records give them.
+const std::wstring SUPPORT_NOTICE = L"\nContains additional information about the process execution.";
 const std::wstring STARTUP_ERROR = L"An error occurred while starting the application.";
 
 class CaptureTest : public LauncherTest {
@@ -39,19 +37,46 @@ protected:
     std::set<std::wstring> before;
 };
 
-TEST_F(CaptureTest, ChildWritingToErrorOutputAndEndingAtOnceIsReported) {
-    childActions("stderr Exception in thread \"main\" java.lang.NoClassDefFoundError\nexit 3\n");
-    RunResult run = launch();
+TEST_F(CaptureTest, QuickFailureShowsTheErrorOutputAndOnlyTheAddressesStamped) {
+    const std::string error = "Error: Could not find or load main class com.example.Main\n"
+                              "Caused by: java.lang.ClassNotFoundException: com.example.Main\n";
+    const struct {
+        const wchar_t* requirementsUrl; // nullptr: record 34 absent
+        const wchar_t* contact;         // nullptr: record 35 absent
+        std::wstring notice;
+    } cases[] = {
+        {nullptr, nullptr, SUPPORT_NOTICE},
+        {L"https://example.com/myapp/requirements", L"help@example.com",
+         SUPPORT_NOTICE + L"\nMake sure your computer meets the minimum requirements"
+                          L"\nhttps://example.com/myapp/requirements"
+                          L"\nContact help@example.com for further information."},
+    };
+    for (const auto& c : cases) {
+        SetUp();
+        if (c.requirementsUrl) records[34] = c.requirementsUrl;
+        if (c.contact) records[35] = c.contact;
+        childActions("stderr Error: Could not find or load main class com.example.Main\n"
+                     "stderr Caused by: java.lang.ClassNotFoundException: com.example.Main\nexit 1\n");
+        RunResult run = launch();
 
-    EXPECT_EQ(3u, run.exitCode) << "the child's exit code is returned after the report";
-    std::vector<std::wstring> files = newCaptureFiles();
-    ASSERT_EQ(1u, files.size());
-    std::wstring path = files[0];
-    EXPECT_EQ(0u, path.rfind(tempDirectory() + L"QD_", 0));
-    EXPECT_EQ("Exception in thread \"main\" java.lang.NoClassDefFoundError\n", readFileBytes(path));
-    ASSERT_EQ(1u, run.dialogs.size());
-    EXPECT_EQ(STARTUP_ERROR + L"\n" + path + SUPPORT_NOTICE, run.dialogs[0].text);
-    EXPECT_EQ(L"QDLauncher", run.dialogs[0].title);
+        EXPECT_EQ(1u, run.exitCode) << "the child's exit code is returned after the report";
+        std::vector<std::wstring> files = newCaptureFiles();
+        ASSERT_EQ(1u, files.size());
+        std::wstring path = files[0];
+        EXPECT_EQ(0u, path.rfind(tempDirectory() + L"QD_", 0));
+        EXPECT_EQ(error, readFileBytes(path));
+        ASSERT_EQ(1u, run.dialogs.size());
+        EXPECT_EQ(STARTUP_ERROR + L"\n" + path +
+                      L"\n\nError: Could not find or load main class com.example.Main"
+                      L"\nCaused by: java.lang.ClassNotFoundException: com.example.Main\n" +
+                      c.notice,
+                  run.dialogs[0].text);
+        EXPECT_EQ(L"QDLauncher", run.dialogs[0].title);
+        if (!c.contact) {
+            EXPECT_EQ(std::wstring::npos, run.dialogs[0].text.find(L"http")) << "no address of anyone's";
+            EXPECT_EQ(std::wstring::npos, run.dialogs[0].text.find(L"@"));
+        }
+    }
 }
 
 TEST_F(CaptureTest, QuietChildLeavesNoFileAndNoReport) {
@@ -73,7 +98,8 @@ TEST_F(CaptureTest, StandardOutputIsCapturedOnRequestAndNamedFirst) {
     EXPECT_EQ("hello err\n", readFileBytes(err));
     EXPECT_EQ("hello out\n", readFileBytes(out));
     ASSERT_EQ(1u, run.dialogs.size());
-    EXPECT_EQ(STARTUP_ERROR + L"\n" + out + L"\nAnd file\n" + err + SUPPORT_NOTICE, run.dialogs[0].text);
+    EXPECT_EQ(STARTUP_ERROR + L"\n" + out + L"\nAnd file\n" + err + L"\n\nhello err\n" + SUPPORT_NOTICE,
+              run.dialogs[0].text);
     ChildRecord received = child();
     EXPECT_EQ(L"pipe", received.value(L"stdout"));
 }

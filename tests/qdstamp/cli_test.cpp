@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "records.h"
 #include "test_support.h"
+#include "version_info.h"
 
 namespace {
 
@@ -41,6 +43,7 @@ TEST(Cli, UsageErrorsExitWithTwo) {
         {"build --launcher", 2, "option --launcher needs a value"},
         {"check", 2, "check takes one configuration file"},
         {"show a.exe b.exe", 2, "show takes one executable"},
+        {"init app.qdcfg", 2, "init takes no argument (write the file with --out app.qdcfg)"},
         {"help", 0, ""},
     };
     for (const CliCase& c : cases) {
@@ -119,6 +122,51 @@ TEST(Cli, ShowWritesAConfigurationFile) {
     EXPECT_EQ(run_binary("check " + scratch.path("shown.qdcfg"), scratch, &err), 0) << err;
     EXPECT_EQ(err.rfind("warning: " + scratch.path("shown.qdcfg") + ": no version keys", 0), 0u) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+TEST(Cli, InitWritesEveryKeyAndChecksWithPlaceholderWarningsOnly) {
+    qdtest::Scratch scratch;
+    std::string text, err;
+    ASSERT_EQ(qdtest::run({"init"}, &text, &err), 0) << err;
+    EXPECT_EQ(err, "");
+    // Every key, as an active line or a commented one ready to be used.
+    auto has_key = [&](const std::string& name) {
+        return text.find("\n" + name + " =") != std::string::npos || text.find("\n# " + name + " =") != std::string::npos;
+    };
+    std::size_t count = 0;
+    const qdstamp::RecordInfo* records = qdstamp::record_table(&count);
+    for (std::size_t i = 0; i < count; ++i) EXPECT_TRUE(has_key(records[i].name)) << records[i].name;
+    const qdstamp::VersionKey* keys = qdstamp::version_key_table(&count);
+    for (std::size_t i = 0; i < count; ++i) EXPECT_TRUE(has_key(keys[i].key)) << keys[i].key;
+
+    // Fed back to check: nothing but the placeholders it asks to fill.
+    const std::string path = scratch.write("starter.qdcfg", text);
+    EXPECT_EQ(qdtest::run({"check", path}, nullptr, &err), 0) << err;
+    std::vector<std::string> placeholders;
+    for (std::size_t start = 0; start < err.size();) {
+        std::size_t end = err.find('\n', start);
+        const std::string line = err.substr(start, end - start);
+        const std::string prefix = "warning: " + path + ":";
+        ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
+        const std::string message = line.substr(line.find(": ", prefix.size()) + 2);  // after the line number
+        const std::size_t blank = message.find(' ');
+        EXPECT_EQ(message.find(" is still the placeholder \"<fill in: "), blank) << line;
+        placeholders.push_back(message.substr(0, blank));
+        start = end + 1;
+    }
+    EXPECT_EQ(placeholders, (std::vector<std::string>{"CFG_ERROR_TITLE", "CFG_MAIN_CLASS", "MSG_STARTUP_ERROR", "COMPANY_NAME",
+                                                      "FILE_DESCRIPTION", "PRODUCT_NAME"}));
+
+    // --out writes the same text, and never over an existing file.
+    const std::string out = scratch.path("app.qdcfg");
+    EXPECT_EQ(qdtest::run({"init", "--out", out}, nullptr, &err), 0) << err;
+    const Bytes written = qdtest::read(out);
+    EXPECT_EQ(std::string(written.begin(), written.end()), text);
+    scratch.write("app.qdcfg", std::string("CFG_JAR = mine.jar\n"));
+    EXPECT_EQ(qdtest::run({"init", "--out", out}, nullptr, &err), 1);
+    EXPECT_EQ(err, "error: " + out + ": already exists; init never overwrites a configuration: give another name\n");
+    const Bytes kept = qdtest::read(out);
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "CFG_JAR = mine.jar\n");
 }
 
 }  // namespace

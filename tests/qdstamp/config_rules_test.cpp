@@ -248,6 +248,19 @@ std::vector<RuleCase> rule_cases() {
         {"runtime sources without a lower bound", config_with("CFG_RUNTIME_SOURCES = registry\n"), 0,
          "warning: t.qdcfg:2: CFG_RUNTIME_SOURCES has no effect without CFG_MIN_VERSION"},
 
+        // The starter configuration's placeholders: check warns, build refuses.
+        {"placeholder", config_with("CFG_MAIN_CLASS = <fill in: your main class>\nCFG_CLASSPATH = lib\\*\n"), 0,
+         "warning: t.qdcfg:2: CFG_MAIN_CLASS is still the placeholder \"<fill in: your main class>\": write your own value "
+         "(build refuses it)", 1},
+        {"placeholder in build", config_with("CFG_SUPPORT_CONTACT = <fill in: your support address>\n"), 1,
+         "error: t.qdcfg:2: CFG_SUPPORT_CONTACT is still the placeholder \"<fill in: your support address>\": write your "
+         "own value", 1, BuildInputs{}},
+        {"placeholder in a version key in build", config_with("FILE_VERSION = <fill in: a.b.c.d>\n"), 1,
+         "error: t.qdcfg:2: FILE_VERSION is still the placeholder", 1, BuildInputs{}},
+        {"support addresses", config_with("CFG_REQUIREMENTS_URL = https://example.com/req\nCFG_SUPPORT_CONTACT = help@example.com\n"), 0, ""},
+        {"support contact over capacity", config_with("CFG_SUPPORT_CONTACT = " + repeat("c", 256) + "\n"), 1,
+         "t.qdcfg:2: CFG_SUPPORT_CONTACT: the value is 256 UTF-16 code units long; at most 255 fit"},
+
         // Version keys.
         {"version keys", config_with("PRODUCT_NAME = App\nFILE_VERSION = 1.2.3.4\nPRODUCT_VERSION = 1.2.0.0\n"), 0, ""},
         {"version keys without FILE_VERSION", config_with("PRODUCT_NAME = App\n"), 1,

@@ -19,7 +19,7 @@ const LCID SPANISH_SPAIN = 0x0C0A;
 const wchar_t* const ENGLISH_QUESTION =
     L"This computer is running in low memory, but the application can be launched\n"
     L"You may experience low performance later.\n\n"
-    L"\u00BFAre you sure you want to continue?";
+    L"Are you sure you want to continue?";
 const wchar_t* const SPANISH_QUESTION =
     L"Hay poca memoria libre, pero la aplicaci\u00F3n puede funcionar\n"
     L"Puede que experimente problemas de rendimiento m\u00E1s adelante.\n\n"
@@ -117,7 +117,7 @@ TEST_F(HeapSizingTest, BelowTheMinimumFailsWithTheTextOfTheLocale) {
         const wchar_t* expected;
     };
     const Case cases[] = {
-        {ENGLISH_US, L"Not enought memory.\n\nThis application needs minimum 512 Mb, of free RAM"},
+        {ENGLISH_US, L"Not enough memory.\n\nThis application needs minimum 512 MB of free RAM"},
         {SPANISH_SPAIN, L"No hay memoria libre suficiente.\n\nSon necesarios al menos 512 Mb, de RAM libres"},
     };
     for (const Case& c : cases) {

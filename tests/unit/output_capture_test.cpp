@@ -1,6 +1,7 @@
 // The capture threads and their collection: each thread works only on the
 // channel it is given, a blocking read is cancelled as often as it takes for
 // the thread to end, and a thread that cannot be ended keeps its handles.
+// The excerpt of the output that a quick-failure report shows.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,6 +34,8 @@ TEST(CaptureThread, EachThreadCopiesTheChannelItWasGiven) {
     HANDLE outputWrite = nullptr;
     CaptureChannel error = channelWithPipe(L"QDU", &errorWrite);
     CaptureChannel output = channelWithPipe(L"QDU", &outputWrite);
+    char head[CAPTURE_HEAD_BYTES];
+    error.head = head;
     HANDLE errorRead = error.pipeRead;
     ASSERT_TRUE(startCapture(error));
     ASSERT_TRUE(startCapture(output));
@@ -46,6 +49,7 @@ TEST(CaptureThread, EachThreadCopiesTheChannelItWasGiven) {
     EXPECT_TRUE(error.seen);
     EXPECT_FALSE(output.seen);
     EXPECT_EQ("to the error output\n", scratch::readBytes(error.path));
+    EXPECT_EQ("to the error output\n", std::string(error.head, error.headLength)) << "kept for the report";
     EXPECT_EQ("", scratch::readBytes(output.path));
     EXPECT_EQ(nullptr, error.pipeRead);
     EXPECT_FALSE(handleIsOpen(errorRead)) << "the read end is closed once its thread has ended";
@@ -136,6 +140,48 @@ TEST(CaptureThread, AbandonedThreadKeepsItsPipe) {
     CloseHandle(reader.release);
     CloseHandle(reader.pipe);
     CloseHandle(writeEnd);
+}
+
+struct ExcerptCase {
+    const char* name;
+    std::string bytes;
+    UINT codePage; // for output that is not UTF-8
+    size_t limit;
+    std::wstring expected;
+};
+
+std::string repeated(const std::string& piece, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+TEST(OutputExcerpt, FirstLinesDecodedCutCleanlyAndMadeHarmless) {
+    const std::string emoji = "\xF0\x9F\x98\x80"; // U+1F600, a surrogate pair
+    const ExcerptCase cases[] = {
+        {"Java's message", "Error: Could not find or load main class a.Main\nCaused by: java.lang.ClassNotFoundException: a.Main\n",
+         1252, 800, L"Error: Could not find or load main class a.Main\nCaused by: java.lang.ClassNotFoundException: a.Main"},
+        {"CR LF, a lone CR, empty lines", "\r\none\r\n\r\ntwo\rthree\n\n", 1252, 800, L"one\ntwo\nthree"},
+        {"ten lines at most", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n", 1252, 800, L"1\n2\n3\n4\n5\n6\n7\n8\n9\n10"},
+        {"800 characters at most", std::string(1000, 'x'), 1252, 800, std::wstring(797, L'x') + L"..."},
+        {"a later line cut", "first line\nsecond line is long\n", 1252, 20, L"first line\nsecond..."},
+        {"no room for a piece of the next line", "first line\nsecond\n", 1252, 14, L"first line"},
+        {"never half a surrogate pair", repeated(emoji, 5), 1252, 8, L"\U0001F600\U0001F600..."},
+        {"control characters", std::string("a\tb\x01" "c\x7F", 6) + std::string(1, '\0') + "d\xC2\x85" "e", 1252, 800,
+         L"a b\uFFFDc\uFFFD\uFFFDd\uFFFDe"},
+        {"direction overrides", "abc\xE2\x80\xAE" "def", 1252, 800, L"abc\uFFFDdef"},
+        {"UTF-8 with its byte order mark", "\xEF\xBB\xBF" "caf\xC3\xA9 \xE2\x82\xAC", 1252, 800, L"caf\u00E9 \u20AC"},
+        {"UTF-8 cut inside a character", "caf\xC3\xA9 caf\xC3", 1252, 800, L"caf\u00E9 caf"},
+        {"the local code page", "caf\xE9 \x80", 1252, 800, L"caf\u00E9 \u20AC"},
+        {"a double-byte code page cut inside a character", "\x82\xA0\x82\xA2\x82", 932, 800, L"\u3042\u3044"},
+        {"no room at all", "text\n", 1252, 0, L""},
+    };
+    for (const ExcerptCase& c : cases) {
+        wchar_t out[EXCERPT_MAX_CHARS + 1];
+        size_t length = formatOutputExcerpt(c.bytes.data(), c.bytes.size(), c.codePage, out, c.limit);
+        EXPECT_EQ(c.expected, std::wstring(out)) << c.name;
+        EXPECT_EQ(c.expected.size(), length) << c.name;
+    }
 }
 
 } // namespace

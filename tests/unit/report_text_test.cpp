@@ -221,7 +221,7 @@ TEST_F(ReportTextTest, MemoryStopsShowTheirOwnTextAlone) {
         int minMb, preferredMb;
         const wchar_t* report;
     } cases[] = {
-        {4096, 8192, L"Not enought memory.\n\nThis application needs minimum 4096 Mb, of free RAM"},
+        {4096, 8192, L"Not enough memory.\n\nThis application needs minimum 4096 MB of free RAM"},
         {512, 4096, STARTUP_ERROR}, // the question about low memory, answered No
     };
     for (const auto& c : cases) {
@@ -316,21 +316,56 @@ TEST_F(ReportTextTest, SplashTimeoutShowsTheStartupMessageAlone) {
     });
 }
 
-TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileAndTheNoticeAlone) {
-    forEveryJunkCode([&] {
-        startRun({{101, STARTUP_ERROR}});
-        loadStartupMessage();
-        copyText(stderrCapture.path, PATH_CAPACITY, L"C:\\Temp\\QD_1.tmp");
-        stderrCapture.seen = TRUE;
-        stderrCapture.ended = TRUE;
-        startTick = GetTickCount64();
-        step([] {
-            reportQuickFailure();
-            return 0;
+TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlone) {
+    const std::wstring firstLine = L"\nContains additional information about the process execution.";
+    const std::wstring url = L"https://example.com/" + std::wstring(235, L'u');
+    const std::wstring contact = std::wstring(243, L'c') + L"@example.com";
+    const std::wstring fullNotice = firstLine + L"\nMake sure your computer meets the minimum requirements\n" + url +
+                                    L"\nContact " + contact + L" for further information.";
+    const size_t pathLine = 17; // "\nC:\Temp\QD_1.tmp"
+    // A start-up message that leaves the notice just enough room.
+    const std::wstring longStart(MESSAGE_CAPACITY - 1 - pathLine - fullNotice.size(), L's');
+    const struct {
+        const char* name;
+        e2e::Records records;
+        std::string output;
+        std::wstring expected;
+    } cases[] = {
+        {"no output kept, no addresses", {{101, STARTUP_ERROR}}, "",
+         std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp" + firstLine},
+        {"an empty address is none", {{101, STARTUP_ERROR}, {34, L""}, {35, L""}}, "Error: x\n",
+         std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp\n\nError: x\n" + firstLine},
+        {"an address too long explains itself first", {{101, STARTUP_ERROR}, {35, std::wstring(256, L'c')}}, "",
+         std::wstring(STARTUP_ERROR) +
+             L"\n\nThe launcher's configuration is damaged: record 35 is longer than the 255 characters it may hold."
+             L"\nC:\\Temp\\QD_1.tmp" + firstLine},
+        // The excerpt gives way, so the vendor's addresses stay whole.
+        {"the excerpt gives way to the notice", {{101, longStart}, {34, url}, {35, contact}}, std::string(900, 'x'),
+         longStart + L"\nC:\\Temp\\QD_1.tmp" + fullNotice},
+        {"what is left goes to the excerpt", {{101, L"s"}, {34, url}, {35, contact}}, std::string(900, 'x'),
+         L"s\nC:\\Temp\\QD_1.tmp\n\n" + std::wstring(MESSAGE_CAPACITY - 1 - 1 - pathLine - 3 - fullNotice.size() - 3, L'x') + L"...\n" +
+             fullNotice},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        forEveryJunkCode([&] {
+            startRun(c.records);
+            loadStartupMessage();
+            copyText(stderrCapture.path, PATH_CAPACITY, L"C:\\Temp\\QD_1.tmp");
+            stderrCapture.seen = TRUE;
+            stderrCapture.ended = TRUE;
+            stderrCapture.head = stderrHead; // as launcherMain gives it
+            stderrCapture.headLength = static_cast<DWORD>(c.output.size());
+            c.output.copy(stderrCapture.head, c.output.size());
+            startTick = GetTickCount64();
+            step([] {
+                reportQuickFailure();
+                return 0;
+            });
+            ASSERT_EQ(1u, boxes.size());
+            EXPECT_EQ(c.expected, boxes[0]);
         });
-        ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp" + supportNotice, boxes[0]);
-    });
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include <filesystem>
 #include <map>
 #include <optional>
 
@@ -9,6 +10,7 @@
 #include "file_io.h"
 #include "pe_rewrite.h"
 #include "stamp.h"
+#include "starter_config.h"
 #include "version_info.h"
 
 namespace qdstamp {
@@ -19,6 +21,7 @@ namespace {
 
 const char kUsage[] =
     "usage:\n"
+    "  qdstamp init [--out app.qdcfg]\n"
     "  qdstamp build --launcher qdlauncher-bare.exe --config app.qdcfg --out MyApp.exe\n"
     "                [--icon app.ico] [--splash splash.bmp]\n"
     "  qdstamp check app.qdcfg\n"
@@ -71,6 +74,19 @@ int finish(const Diagnostics& diags, std::ostream& err) {
     return diags.has_errors() ? 1 : 0;
 }
 
+// A configuration text to `out`, or to the file `out_path` when one is given.
+void emit_text(const std::string& text, const std::string& out_path, std::ostream& out, Diagnostics& diags) {
+    if (out_path.empty()) {
+        out << text;
+        return;
+    }
+    try {
+        write_file_atomic(out_path, Bytes(text.begin(), text.end()));
+    } catch (const Failure& f) {
+        diags.error(out_path, 0, f.what());
+    }
+}
+
 }  // namespace
 
 int run_build(const BuildOptions& o, std::ostream& err) {
@@ -101,6 +117,7 @@ int run_build(const BuildOptions& o, std::ostream& err) {
             }
     if (config) {
         CheckContext context;
+        context.building = true;
         if (!o.splash.empty()) context.splash = SplashSource::Given;
         else if (launcher) context.splash = find_resource(launcher->resources, kRtBitmap, 1) ? SplashSource::Available : SplashSource::Missing;
         if (launcher) {
@@ -138,16 +155,17 @@ int run_show(const std::string& exe, const std::string& out_path, std::ostream& 
     Diagnostics diags;
     auto launcher = load_launcher(exe, diags);
     if (!launcher) return finish(diags, err);
-    std::string text = show_config(launcher->resources, exe, diags);
-    if (out_path.empty()) {
-        out << text;
-    } else {
-        try {
-            write_file_atomic(out_path, Bytes(text.begin(), text.end()));
-        } catch (const Failure& f) {
-            diags.error(out_path, 0, f.what());
-        }
-    }
+    emit_text(show_config(launcher->resources, exe, diags), out_path, out, diags);
+    return finish(diags, err);
+}
+
+int run_init(const std::string& out_path, std::ostream& out, std::ostream& err) {
+    Diagnostics diags;
+    std::error_code ec;
+    if (!out_path.empty() && std::filesystem::exists(std::filesystem::u8path(out_path), ec))
+        diags.error(out_path, 0, "already exists; init never overwrites a configuration: give another name");
+    else
+        emit_text(starter_config(), out_path, out, diags);
     return finish(diags, err);
 }
 
@@ -211,6 +229,11 @@ int run_command_line(const std::vector<std::string>& args, std::ostream& out, st
         if (std::string bad = allow({}); !bad.empty()) return usage_error("unknown option " + bad + " for check");
         if (positional.size() != 1) return usage_error("check takes one configuration file");
         return run_check(positional[0], err);
+    }
+    if (command == "init") {
+        if (std::string bad = allow({"--out"}); !bad.empty()) return usage_error("unknown option " + bad + " for init");
+        if (!positional.empty()) return usage_error("init takes no argument (write the file with --out app.qdcfg)");
+        return run_init(options["--out"], out, err);
     }
     if (command == "show") {
         if (std::string bad = allow({"--out"}); !bad.empty()) return usage_error("unknown option " + bad + " for show");

@@ -24,6 +24,8 @@ struct BuildOptions {
 int run_build(const BuildOptions& options, std::ostream& err);
 int run_check(const std::string& config, std::ostream& err);
 int run_show(const std::string& exe, const std::string& out_path, std::ostream& out, std::ostream& err);
+// Writes the starter configuration to `out`, or to `out_path`, which must not exist yet.
+int run_init(const std::string& out_path, std::ostream& out, std::ostream& err);
 
 // args excludes the program name.
 int run_command_line(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

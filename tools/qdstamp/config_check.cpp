@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "records.h"
+#include "starter_config.h"
 #include "utf.h"
 #include "version_info.h"
 
@@ -175,6 +176,16 @@ public:
     }
     void error(int line, const std::string& m) { diags_.error(config_.path, line, m); }
     void warning(int line, const std::string& m) { diags_.warning(config_.path, line, m); }
+
+    // A value the starter configuration asks the vendor to fill in. It is
+    // not checked further: it is no value yet.
+    bool check_placeholder(const std::string& name, const ConfigValue& v, bool building) {
+        if (!is_placeholder(v.text)) return false;
+        const std::string m = name + " is still the placeholder " + quoted(v.text) + ": write your own value";
+        if (building) error(v.line, m);
+        else warning(v.line, m + " (build refuses it)");
+        return true;
+    }
 
     void check_record(const RecordInfo& r, const ConfigValue& v) {
         const std::string name = r.name;
@@ -472,6 +483,7 @@ public:
             return;
         }
         for (const auto& [key, value] : config_.version) {
+            if (check_placeholder(key, value, context.building)) continue;
             if (value.text.find(u'\0') != std::u16string::npos)
                 error(value.line, key + ": a zero character would end the text early");
             else if (value.text.size() + 1 > static_cast<std::size_t>(kVersionStringCapacity))
@@ -479,7 +491,7 @@ public:
         }
         for (const char* key : {"FILE_VERSION", "PRODUCT_VERSION"}) {
             auto it = config_.version.find(key);
-            if (it != config_.version.end() && !parse_version_number(it->second.text))
+            if (it != config_.version.end() && !is_placeholder(it->second.text) && !parse_version_number(it->second.text))
                 error(it->second.line, std::string(key) + " must be four numbers a.b.c.d, each 0..65535, not " +
                                            quoted(it->second.text));
         }
@@ -511,7 +523,10 @@ private:
 
 void check_config(const Config& config, const CheckContext& context, Diagnostics& diags) {
     Checker checker(config, diags);
-    for (const auto& [id, value] : config.records) checker.check_record(*find_record(id), value);
+    for (const auto& [id, value] : config.records) {
+        const RecordInfo& record = *find_record(id);
+        if (!checker.check_placeholder(record.name, value, context.building)) checker.check_record(record, value);
+    }
     checker.check_relations(context);
     checker.check_version_keys(context);
 }

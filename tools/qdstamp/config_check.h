@@ -22,6 +22,7 @@ enum class SplashSource {
 
 // What build knows besides the configuration; check knows none of it.
 struct CheckContext {
+    bool building = false;  // build: a placeholder left in is an error, not a warning
     SplashSource splash = SplashSource::Unknown;
     // The input launcher's version strings (empty: it has no version
     // resource), which stay when the configuration gives no version key.

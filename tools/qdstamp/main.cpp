@@ -1,4 +1,4 @@
-// qdstamp: writes a launcher configuration into a copy of qdlauncher.exe.
+// qdstamp: writes a launcher configuration into a copy of qdlauncher-bare.exe.
 #include <iostream>
 #include <string>
 #include <vector>
