@@ -71,13 +71,58 @@ TEST(LauncherImage, CarriesIts64PixelIconVersionAndManifest) {
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     DestroyIcon(icon);
-    HRSRC manifest = FindResourceExW(module, RT_MANIFEST, MAKEINTRESOURCEW(1), 0x0400);
-    ASSERT_NE(nullptr, manifest);
-    std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
-                     SizeofResource(module, manifest));
-    EXPECT_NE(std::string::npos, text.find("level=\"asInvoker\" uiAccess=\"false\""));
+    EXPECT_NE(nullptr, FindResourceExW(module, RT_MANIFEST, MAKEINTRESOURCEW(1), 0x0400));
     EXPECT_NE(nullptr, FindResourceExW(module, RT_VERSION, MAKEINTRESOURCEW(1), 0x0400));
     FreeLibrary(module);
+}
+
+// The manifest as the system reads it when the launcher starts, as its
+// activation context: per-monitor awareness of the pixel density (the older
+// per-monitor form for systems before Windows 10 1607), no elevation, the
+// current common controls, Windows 10 and 11 behaviour.
+TEST(LauncherImage, ManifestAsksForPerMonitorDensityNoElevationAndTheCurrentControls) {
+    std::wstring exe = shippedLauncherPath();
+    ACTCTXW request = {sizeof request};
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = exe.c_str();
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(INVALID_HANDLE_VALUE, context);
+    auto setting = [&](const wchar_t* space, const wchar_t* name) {
+        wchar_t value[64] = {};
+        SIZE_T written = 0;
+        return QueryActCtxSettingsW(0, context, space, name, value, 64, &written) ? std::wstring(value) : L"(none)";
+    };
+    EXPECT_EQ(L"PerMonitorV2, PerMonitor", setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"));
+    EXPECT_EQ(L"true/pm", setting(nullptr, L"dpiAware"));
+
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
+    SIZE_T size = 0;
+    ASSERT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &runLevel, sizeof runLevel, &size));
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, runLevel.RunLevel);
+    EXPECT_EQ(0u, runLevel.UiAccess);
+
+    // Assembly 1 is the launcher itself; the system names the version of the
+    // controls it found for the one asked for.
+    std::wstring assemblies;
+    for (DWORD index = 1; index <= 4; ++index) {
+        alignas(8) BYTE detail[2048];
+        if (!QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext, detail, sizeof detail, &size))
+            break;
+        assemblies += reinterpret_cast<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(detail)->lpAssemblyEncodedAssemblyIdentity;
+        assemblies += L"\n";
+    }
+    EXPECT_NE(std::wstring::npos, assemblies.find(L"\nMicrosoft.Windows.Common-Controls,")) << narrow(assemblies);
+    EXPECT_NE(std::wstring::npos, assemblies.find(L"version=\"6.")) << narrow(assemblies);
+
+    // The list of supported systems holds the one identifier of Windows 10 and 11.
+    const GUID windows10 = {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}};
+    alignas(8) BYTE compatibility[512] = {};
+    ASSERT_TRUE(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, compatibility,
+                             sizeof compatibility, &size));
+    const BYTE* id = reinterpret_cast<const BYTE*>(&windows10);
+    EXPECT_NE(compatibility + size, std::search(compatibility, compatibility + size, id, id + sizeof windows10));
+    ReleaseActCtx(context);
 }
 
 TEST_F(LauncherTest, DllsPlantedNextToTheLauncherAreNeverLoaded) {
