@@ -3,10 +3,12 @@
 #include <objbase.h>
 
 UserCalls user32;
+GdiCalls gdi32;
 
 namespace {
 
 bool userCallsBound;
+bool gdiCallsBound;
 
 template <typename Function>
 bool bindCall(HMODULE module, const char* name, Function& slot) {
@@ -61,10 +63,24 @@ bool bindUserCalls() {
              bindCall(module, "GetWindowLongW", user32.GetWindowLongW) &&
              bindCall(module, "FindWindowExW", user32.FindWindowExW) &&
              bindCall(module, "GetWindowTextW", user32.GetWindowTextW) &&
-             bindCall(module, "SetForegroundWindow", user32.SetForegroundWindow);
+             bindCall(module, "SetForegroundWindow", user32.SetForegroundWindow) &&
+             bindCall(module, "SetWindowLongW", user32.SetWindowLongW) &&
+             bindCall(module, "UpdateLayeredWindow", user32.UpdateLayeredWindow);
+        if (ok) bindCall(module, "GetDpiForWindow", user32.GetDpiForWindow);
     }
     userCallsBound = ok;
     return ok;
+}
+
+bool bindGdiCalls() {
+    if (gdiCallsBound) return true;
+    HMODULE module = loadSystemLibrary(L"gdi32.dll");
+    gdiCallsBound = module != nullptr && bindCall(module, "CreateCompatibleDC", gdi32.CreateCompatibleDC) &&
+                    bindCall(module, "CreateDIBSection", gdi32.CreateDIBSection) &&
+                    bindCall(module, "SelectObject", gdi32.SelectObject) &&
+                    bindCall(module, "DeleteDC", gdi32.DeleteDC) &&
+                    bindCall(module, "DeleteObject", gdi32.DeleteObject);
+    return gdiCallsBound;
 }
 
 bool userCallsInUse() { return userCallsBound; }

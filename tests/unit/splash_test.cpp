@@ -1,5 +1,5 @@
 // The splash rules that need no screen (the switch, the countdown, the
-// centring) and what the ticks of its timer do to a model of the screen held
+// centring, the picture chosen for a pixel density and its scaling) and what the ticks of its timer do to a model of the screen held
 // by stand-ins for the user32 calls: whether the splash is visible, whether
 // the timer still runs, which reports were shown. What the end-to-end tests
 // see on a real display (the window, its size and place, the report on a
@@ -7,6 +7,7 @@
 // repeated here.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
 #include "launch/splash.h"
+#include "launch/splash_picture.h"
 
 namespace {
 
@@ -79,6 +81,107 @@ TEST(SplashPosition, CentredOnTheScreenWithHalvesRoundedTowardZero) {
         POINT at = splashPosition(c.width, c.height, c.frame);
         EXPECT_EQ(c.x, at.x) << c.width << "x" << c.height;
         EXPECT_EQ(c.y, at.y) << c.width << "x" << c.height;
+    }
+}
+
+TEST(SplashScale, TheBitmapNearestTheMonitorsScaleAndItsSizeThere) {
+    const struct {
+        UINT dpi;
+        bool haveDouble;
+        WORD bitmap;
+        int width, height; // of a 201 x 121 picture (402 x 242 for bitmap 2)
+    } cases[] = {
+        {96, true, 1, 201, 121},  {120, true, 1, 251, 151},  // 125 %: 251.25, 151.25
+        {143, true, 1, 299, 180}, {144, true, 2, 302, 182},  // the tie at 150 % takes the larger, scaled down
+        {168, true, 2, 352, 212}, {192, true, 2, 402, 242},  // 175 %; 200 % fits
+        {288, true, 2, 603, 363}, {192, false, 1, 402, 242}, // 300 %; no bitmap 2: 1 scaled up
+        {48, false, 1, 101, 61},                              // 100.5 and 60.5 round up
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dpi << " dpi, bitmap 2: " << c.haveDouble);
+        WORD bitmap = splashBitmapFor(c.dpi, c.haveDouble);
+        EXPECT_EQ(c.bitmap, bitmap);
+        EXPECT_EQ(c.width, splashSideAt(bitmap == 2 ? 402 : 201, c.dpi, bitmap));
+        EXPECT_EQ(c.height, splashSideAt(bitmap == 2 ? 242 : 121, c.dpi, bitmap));
+    }
+    EXPECT_EQ(1, splashSideAt(1, 20, 1)) << "never less than a pixel";
+}
+
+// A packed DIB: header fields as given, then `pixels` bytes.
+std::vector<BYTE> dib(DWORD headerSize, LONG width, LONG height, WORD bits, DWORD compression, size_t pixels,
+                      const std::vector<DWORD>& masks = {}) {
+    std::vector<BYTE> bytes(headerSize + pixels);
+    BITMAPV5HEADER header = {};
+    header.bV5Size = headerSize;
+    header.bV5Width = width;
+    header.bV5Height = height;
+    header.bV5Planes = 1;
+    header.bV5BitCount = bits;
+    header.bV5Compression = compression;
+    memcpy(bytes.data(), &header, headerSize < sizeof header ? headerSize : sizeof header);
+    if (!masks.empty()) memcpy(bytes.data() + 40, masks.data(), masks.size() * sizeof(DWORD));
+    return bytes;
+}
+
+TEST(SplashBitmapFormat, TheLauncherDrawsOnly24And32BitsWithAllRowsPresent) {
+    const std::vector<DWORD> bgra = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const struct {
+        const char* name;
+        std::vector<BYTE> data;
+        bool read, drawn, alpha;
+        int bytesPerPixel;
+    } cases[] = {
+        {"24 bits, rows padded to 4 bytes", dib(40, 3, 2, 24, BI_RGB, 24), true, true, false, 3},
+        {"32 bits without alpha", dib(40, 3, 2, 32, BI_RGB, 24), true, true, false, 4},
+        {"32 bits premultiplied (V5)", dib(124, 3, -2, 32, BI_BITFIELDS, 24, bgra), true, true, true, 4},
+        {"32 bits, alpha mask elsewhere", dib(124, 3, 2, 32, BI_BITFIELDS, 24, {0xFF00, 0xFF0000, 0xFF000000, 0xFF}),
+         true, false, false, 0},
+        {"8-bit palette: the system draws it", dib(40, 3, 2, 8, BI_RGB, 1024 + 8), true, false, false, 0},
+        {"24 bits, last row missing", dib(40, 3, 2, 24, BI_RGB, 23), true, false, false, 0},
+        {"header larger than the data", dib(124, 3, 2, 32, BI_BITFIELDS, 0, bgra), true, false, false, 0},
+        {"no width", dib(40, 0, 2, 24, BI_RGB, 24), false, false, false, 0},
+        {"not a header", std::vector<BYTE>(30, 0x28), false, false, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SplashBitmap bitmap;
+        EXPECT_EQ(c.read, readSplashBitmap(c.data.data(), c.data.size(), &bitmap));
+        EXPECT_EQ(c.drawn, bitmap.pixels != nullptr);
+        EXPECT_EQ(c.alpha, bitmap.alpha);
+        if (c.drawn) {
+            EXPECT_EQ(c.bytesPerPixel, bitmap.bytesPerPixel);
+        }
+    }
+}
+
+// Pixels out of a scaled picture: B, G, R, A.
+std::vector<BYTE> scaled(const SplashBitmap& bitmap, int width, int height) {
+    std::vector<BYTE> out(static_cast<size_t>(width) * height * 4);
+    scaleSplashPixels(bitmap, out.data(), width, height);
+    return out;
+}
+
+TEST(SplashScaling, OwnSizeIsAnExactTopDownCopyWithOpaqueAlpha) {
+    // 24 bits, bottom-up: the stored rows are 2 then 1; each padded by 2 bytes.
+    const BYTE stored[] = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
+    SplashBitmap bitmap = {2, 2, true, false, 3, 8, stored};
+    EXPECT_EQ(scaled(bitmap, 2, 2), (std::vector<BYTE>{7, 8, 9, 255, 10, 11, 12, 255, 1, 2, 3, 255, 4, 5, 6, 255}));
+}
+
+TEST(SplashScaling, ScalingBlendsNeighboursAndKeepsColoursPremultiplied) {
+    // One row: opaque white, then fully transparent.
+    const BYTE stored[] = {255, 255, 255, 255, 0, 0, 0, 0};
+    SplashBitmap bitmap = {2, 1, false, true, 4, 8, stored};
+    // Twice as wide: centres at 0.25 and 1.25 of the source land on the
+    // pixels themselves (clamped at the edges) and a quarter between them.
+    std::vector<BYTE> wide = scaled(bitmap, 4, 2);
+    const BYTE expected[] = {255, 191, 64, 0}; // 255 * 3/4 and 255 / 4, rounded
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            for (int channel = 0; channel < 4; ++channel) {
+                EXPECT_EQ(expected[x], wide[(y * 4 + x) * 4 + channel]) << x << "," << y << " channel " << channel;
+            }
+        }
     }
 }
 
