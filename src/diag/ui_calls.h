@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+// Function pointers only, in the order of their names in ui_calls.cpp.
 struct UserCalls {
     decltype(&::MessageBoxW) MessageBoxW;
     decltype(&::CreateWindowExW) CreateWindowExW;
@@ -37,7 +38,8 @@ struct UserCalls {
     decltype(&::GetDpiForWindow) GetDpiForWindow;
 };
 
-// The GDI functions that build a splash picture the launcher draws itself.
+// The GDI functions that build a splash picture the launcher draws itself
+// (function pointers only, in the order of their names in ui_calls.cpp).
 struct GdiCalls {
     decltype(&::CreateCompatibleDC) CreateCompatibleDC;
     decltype(&::CreateDIBSection) CreateDIBSection;
