@@ -78,48 +78,34 @@ TEST(LauncherImage, CarriesIts64PixelIconVersionAndManifest) {
 
 // The manifest as the system reads it when the launcher starts, as its
 // activation context: per-monitor awareness of the pixel density (the older
-// per-monitor form for systems before Windows 10 1607), no elevation, the
-// current common controls, Windows 10 and 11 behaviour.
+// per-monitor form before Windows 10 1607), no elevation, the current common
+// controls, Windows 10 and 11 behaviour.
 TEST(LauncherImage, ManifestAsksForPerMonitorDensityNoElevationAndTheCurrentControls) {
     std::wstring exe = shippedLauncherPath();
-    ACTCTXW request = {sizeof request};
-    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    request.lpSource = exe.c_str();
+    ACTCTXW request = {sizeof request, ACTCTX_FLAG_RESOURCE_NAME_VALID, exe.c_str()};
     request.lpResourceName = MAKEINTRESOURCEW(1);
     HANDLE context = CreateActCtxW(&request);
     ASSERT_NE(INVALID_HANDLE_VALUE, context);
-    auto setting = [&](const wchar_t* space, const wchar_t* name) {
-        wchar_t value[64] = {};
-        SIZE_T written = 0;
-        return QueryActCtxSettingsW(0, context, space, name, value, 64, &written) ? std::wstring(value) : L"(none)";
-    };
-    EXPECT_EQ(L"PerMonitorV2, PerMonitor", setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"));
-    EXPECT_EQ(L"true/pm", setting(nullptr, L"dpiAware"));
-
-    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
+    wchar_t awareness[64] = {}, legacy[64] = {};
     SIZE_T size = 0;
-    ASSERT_TRUE(QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &runLevel, sizeof runLevel, &size));
+    QueryActCtxSettingsW(0, context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness", awareness, 64, &size);
+    QueryActCtxSettingsW(0, context, nullptr, L"dpiAware", legacy, 64, &size);
+    EXPECT_EQ(std::wstring(L"PerMonitorV2, PerMonitor"), awareness);
+    EXPECT_EQ(std::wstring(L"true/pm"), legacy);
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
+    QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &runLevel, sizeof runLevel, &size);
     EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, runLevel.RunLevel);
-    EXPECT_EQ(0u, runLevel.UiAccess);
-
-    // Assembly 1 is the launcher itself; the system names the version of the
-    // controls it found for the one asked for.
-    std::wstring assemblies;
-    for (DWORD index = 1; index <= 4; ++index) {
-        alignas(8) BYTE detail[2048];
-        if (!QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext, detail, sizeof detail, &size))
-            break;
-        assemblies += reinterpret_cast<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(detail)->lpAssemblyEncodedAssemblyIdentity;
-        assemblies += L"\n";
-    }
-    EXPECT_NE(std::wstring::npos, assemblies.find(L"\nMicrosoft.Windows.Common-Controls,")) << narrow(assemblies);
-    EXPECT_NE(std::wstring::npos, assemblies.find(L"version=\"6.")) << narrow(assemblies);
-
-    // The list of supported systems holds the one identifier of Windows 10 and 11.
+    // Assembly 2 is the first dependency: the system names the version of the controls it found.
+    DWORD index = 2;
+    alignas(8) BYTE detail[2048] = {};
+    ASSERT_TRUE(QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext, detail, sizeof detail, &size));
+    std::wstring controls = reinterpret_cast<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(detail)->lpAssemblyEncodedAssemblyIdentity;
+    EXPECT_EQ(0u, controls.find(L"Microsoft.Windows.Common-Controls,")) << narrow(controls);
+    EXPECT_NE(std::wstring::npos, controls.find(L"version=\"6.")) << narrow(controls);
+    // The supported systems: the one identifier of Windows 10 and 11.
     const GUID windows10 = {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}};
     alignas(8) BYTE compatibility[512] = {};
-    ASSERT_TRUE(QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, compatibility,
-                             sizeof compatibility, &size));
+    QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, compatibility, sizeof compatibility, &size);
     const BYTE* id = reinterpret_cast<const BYTE*>(&windows10);
     EXPECT_NE(compatibility + size, std::search(compatibility, compatibility + size, id, id + sizeof windows10));
     ReleaseActCtx(context);

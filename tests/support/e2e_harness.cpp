@@ -139,13 +139,11 @@ std::string makeTransparentDib(int width, int height, COLORREF colour, int corne
     header.bV5Planes = 1;
     header.bV5BitCount = 32;
     header.bV5Compression = BI_BITFIELDS;
-    header.bV5SizeImage = static_cast<DWORD>(width * height * 4);
     header.bV5RedMask = 0x00FF0000;
     header.bV5GreenMask = 0x0000FF00;
     header.bV5BlueMask = 0x000000FF;
     header.bV5AlphaMask = 0xFF000000;
     header.bV5CSType = 0x73524742; // LCS_sRGB
-    header.bV5Intent = LCS_GM_IMAGES;
     std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
     for (int row = height - 1; row >= 0; --row) { // bottom-up
         for (int x = 0; x < width; ++x) {
