@@ -22,9 +22,9 @@ struct BuildInputs {
 
 // A w x h RGBA picture, every pixel opaque grey, or fully transparent.
 Bytes png(std::uint32_t width, std::uint32_t height, std::uint16_t alpha = 255) {
-    qdtest::PngSpec spec{width, height, 6, 8, false, {}};
-    for (std::uint32_t i = 0; i < width * height; ++i) spec.samples.insert(spec.samples.end(), {128, 128, 128, alpha});
-    return qdtest::make_png_file(spec);
+    qdtest::PngPicture picture{width, height, 6, 8, false, {}};
+    for (std::uint32_t i = 0; i < width * height; ++i) picture.samples.insert(picture.samples.end(), {128, 128, 128, alpha});
+    return qdtest::make_png_file(picture);
 }
 
 struct RuleCase {

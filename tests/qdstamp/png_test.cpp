@@ -25,7 +25,7 @@ TEST(PngFile, EveryColourTypeAndDepthGivesTheKnownPixels) {
     const std::uint16_t g7 = 7 * 17 * 257, g8 = 8 * 17 * 257;  // 4-bit grey 7 and 8
     const struct {
         const char* name;
-        qdtest::PngSpec spec;
+        qdtest::PngPicture picture;
         std::vector<std::uint16_t> rgba;  // straight RGBA16, pixel by pixel
     } cases[] = {
         {"grey 1 bit", {2, 1, 0, 1, false, {0, 1}}, {0, 0, 0, kFull, kFull, kFull, kFull, kFull}},
@@ -47,7 +47,7 @@ TEST(PngFile, EveryColourTypeAndDepthGivesTheKnownPixels) {
         {"RGBA 8 bits", {1, 1, 6, 8, false, {1, 2, 3, 4}}, {257, 2 * 257, 3 * 257, 4 * 257}},
         {"RGBA 16 bits", {1, 1, 6, 16, false, {1, 2, 3, 4}}, {1, 2, 3, 4}},
     };
-    for (const auto& c : cases) EXPECT_EQ(qdstamp::decode_png(qdtest::make_png_file(c.spec)).samples, c.rgba) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(qdstamp::decode_png(qdtest::make_png_file(c.picture)).samples, c.rgba) << c.name;
 }
 
 TEST(PngFile, PremultiplicationRoundsToNearest) {

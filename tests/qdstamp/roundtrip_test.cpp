@@ -126,7 +126,7 @@ TEST(RoundTrip, RestampingWithItsOwnShowOutputReproducesTheFile) {
     qdtest::Scratch scratch;
     std::string config = std::string(kRichConfig);
     config.replace(config.find("CFG_SPLASH = false"), 18, "CFG_SPLASH = true");
-    qdtest::PngSpec double_size{128, 80, 0, 8, false, std::vector<std::uint16_t>(128 * 80, 200)};
+    qdtest::PngPicture double_size{128, 80, 0, 8, false, std::vector<std::uint16_t>(128 * 80, 200)};
     const Built first = build_and_show(tiny, config,
                                        {"--icon", scratch.write("a.ico", qdtest::make_ico({{32, 32}})), "--splash",
                                         scratch.write("s.bmp", qdtest::make_bmp(64, 40, 8)), "--splash-2x",

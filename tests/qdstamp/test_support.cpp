@@ -107,22 +107,22 @@ Bytes png_chunk(const char* type, const Bytes& data) {
 namespace {
 
 // Filtered rows (filter type 0) of the pixels in one interlace pass.
-void append_rows(const PngSpec& spec, int x0, int y0, int dx, int dy, Bytes& raw) {
-    const int channels = spec.colour_type == 2 ? 3 : spec.colour_type == 4 ? 2 : spec.colour_type == 6 ? 4 : 1;
-    for (std::uint32_t y = y0; y < spec.height; y += dy) {
-        if (static_cast<std::uint32_t>(x0) >= spec.width) return;
+void append_rows(const PngPicture& picture, int x0, int y0, int dx, int dy, Bytes& raw) {
+    const int channels = picture.colour_type == 2 ? 3 : picture.colour_type == 4 ? 2 : picture.colour_type == 6 ? 4 : 1;
+    for (std::uint32_t y = y0; y < picture.height; y += dy) {
+        if (static_cast<std::uint32_t>(x0) >= picture.width) return;
         raw.push_back(0);
         std::uint32_t bits = 0, filled = 0;
-        for (std::uint32_t x = x0; x < spec.width; x += dx) {
+        for (std::uint32_t x = x0; x < picture.width; x += dx) {
             for (int c = 0; c < channels; ++c) {
-                const std::uint16_t v = spec.samples[(std::size_t{y} * spec.width + x) * channels + c];
-                if (spec.bit_depth == 16) {
+                const std::uint16_t v = picture.samples[(std::size_t{y} * picture.width + x) * channels + c];
+                if (picture.bit_depth == 16) {
                     raw.push_back(static_cast<std::uint8_t>(v >> 8));
                     raw.push_back(static_cast<std::uint8_t>(v));
                     continue;
                 }
-                bits = (bits << spec.bit_depth) | v;
-                filled += spec.bit_depth;
+                bits = (bits << picture.bit_depth) | v;
+                filled += picture.bit_depth;
                 if (filled == 8) {
                     raw.push_back(static_cast<std::uint8_t>(bits));
                     bits = filled = 0;
@@ -150,22 +150,22 @@ Bytes zlib_stored(const Bytes& raw) {
     return zlib;
 }
 
-Bytes make_png_file(const PngSpec& spec) {
+Bytes make_png_file(const PngPicture& picture) {
     Bytes raw;
-    if (!spec.interlaced) {
-        append_rows(spec, 0, 0, 1, 1, raw);
+    if (!picture.interlaced) {
+        append_rows(picture, 0, 0, 1, 1, raw);
     } else {
         for (auto [x0, y0, dx, dy] : {std::array<int, 4>{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                                       {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}})
-            append_rows(spec, x0, y0, dx, dy, raw);
+            append_rows(picture, x0, y0, dx, dy, raw);
     }
     const Bytes zlib = zlib_stored(raw);
     Bytes ihdr;
-    for (std::uint32_t v : {spec.width, spec.height})
+    for (std::uint32_t v : {picture.width, picture.height})
         for (int s = 24; s >= 0; s -= 8) ihdr.push_back(static_cast<std::uint8_t>(v >> s));
-    ihdr.insert(ihdr.end(), {spec.bit_depth, spec.colour_type, 0, 0, static_cast<std::uint8_t>(spec.interlaced ? 1 : 0)});
+    ihdr.insert(ihdr.end(), {picture.bit_depth, picture.colour_type, 0, 0, static_cast<std::uint8_t>(picture.interlaced ? 1 : 0)});
     Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    for (const Bytes& chunk : {png_chunk("IHDR", ihdr), spec.chunks_before_idat, png_chunk("IDAT", zlib), png_chunk("IEND", {})})
+    for (const Bytes& chunk : {png_chunk("IHDR", ihdr), picture.chunks_before_idat, png_chunk("IDAT", zlib), png_chunk("IEND", {})})
         png.insert(png.end(), chunk.begin(), chunk.end());
     return png;
 }

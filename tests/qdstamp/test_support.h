@@ -45,14 +45,14 @@ Bytes make_png(std::uint32_t width, std::uint32_t height);
 // the bit depth given. Compressed as stored deflate blocks, so the tests know
 // every byte; `chunks_before_idat` (whole chunks, see png_chunk) go between
 // IHDR and IDAT.
-struct PngSpec {
+struct PngPicture {
     std::uint32_t width = 1, height = 1;
     std::uint8_t colour_type = 6, bit_depth = 8;
     bool interlaced = false;
     std::vector<std::uint16_t> samples;
     Bytes chunks_before_idat;
 };
-Bytes make_png_file(const PngSpec& spec);
+Bytes make_png_file(const PngPicture& picture);
 // A zlib stream of stored blocks holding `raw`, with its Adler-32.
 Bytes zlib_stored(const Bytes& raw);
 // One chunk: length, type, data, CRC.
