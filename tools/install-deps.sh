@@ -2,8 +2,9 @@
 # Installs what building and testing qdlauncher needs on Debian: the MinGW-w64
 # cross compiler, CMake, GoogleTest's sources, Wine, Xvfb, ImageMagick (the
 # splash screenshot), osslsigncode (signing a stamped launcher), LLVM
-# (llvm-readobj, an independent reader of qdstamp's output) and unzip (the
-# check of the release archive).
+# (llvm-readobj, an independent reader of qdstamp's output), unzip (the
+# check of the release archive) and stb_image (libstb-dev: qdstamp's PNG
+# decoder, a header-only library for both of its builds).
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,7 @@ packages=(
     wine wine64 xvfb
     imagemagick osslsigncode openssl
     llvm unzip
+    libstb-dev
 )
 
 as_root=()

@@ -1,13 +1,14 @@
 // The window and shell functions the launcher needs only on some paths: a
 // report, the low-memory question, the splash screen, the wait loop and the
 // activation of a running instance. A normal launch needs none of them, so
-// user32.dll, shell32.dll and ole32.dll are bound on first use, from the
+// user32.dll, gdi32.dll, shell32.dll and ole32.dll are bound on first use, from the
 // system directory only, which keeps the start-up import list small and the
 // start fast.
 #pragma once
 
 #include <windows.h>
 
+// Function pointers only, in the order of their names in ui_calls.cpp.
 struct UserCalls {
     decltype(&::MessageBoxW) MessageBoxW;
     decltype(&::CreateWindowExW) CreateWindowExW;
@@ -31,6 +32,20 @@ struct UserCalls {
     decltype(&::FindWindowExW) FindWindowExW;
     decltype(&::GetWindowTextW) GetWindowTextW;
     decltype(&::SetForegroundWindow) SetForegroundWindow;
+    decltype(&::SetWindowLongW) SetWindowLongW;
+    decltype(&::UpdateLayeredWindow) UpdateLayeredWindow;
+    // Windows 10 1607 and later only; nullptr where the system lacks it.
+    decltype(&::GetDpiForWindow) GetDpiForWindow;
+};
+
+// The GDI functions that build a splash picture the launcher draws itself
+// (function pointers only, in the order of their names in ui_calls.cpp).
+struct GdiCalls {
+    decltype(&::CreateCompatibleDC) CreateCompatibleDC;
+    decltype(&::CreateDIBSection) CreateDIBSection;
+    decltype(&::SelectObject) SelectObject;
+    decltype(&::DeleteDC) DeleteDC;
+    decltype(&::DeleteObject) DeleteObject;
 };
 
 // The bound functions; valid after bindUserCalls() returned true.
@@ -38,6 +53,13 @@ extern UserCalls user32;
 
 // Binds user32.dll on first use.
 bool bindUserCalls();
+
+// The bound functions; valid after bindGdiCalls() returned true.
+extern GdiCalls gdi32;
+
+// Binds gdi32.dll on first use; only a splash with transparency or one scaled
+// to the monitor needs it.
+bool bindGdiCalls();
 
 // Whether this run has bound user32 (and so may have had windows).
 bool userCallsInUse();

@@ -5,13 +5,13 @@
 #include "diag/ui_calls.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
+#include "launch/splash_picture.h"
 
 namespace {
 
 const UINT_PTR SPLASH_TIMER_ID = 1;
 const UINT SPLASH_TICK_MS = 1000;
 const int SPLASH_LONGEST_SECONDS = 900;
-const WORD SPLASH_BITMAP_ID = 1;
 
 const wchar_t NO_SPLASH_SWITCH[] = L"--qd-no-splash";
 const size_t NO_SPLASH_SWITCH_LENGTH = sizeof(NO_SPLASH_SWITCH) / sizeof(wchar_t) - 1;
@@ -35,12 +35,30 @@ void readSplashSettings(const wchar_t* argumentText) {
     splashUntilWindow = loadConfigBool(CFG_SPLASH_UNTIL_WINDOW);
 }
 
-// Gives the window the picture at the picture's own size (a static control
-// with SS_BITMAP takes the size of its bitmap), centres it on the primary
-// screen and shows it.
-bool showSplashPicture(HINSTANCE instance, int showCode) {
-    HANDLE picture =
-        user32.LoadImageW(instance, MAKEINTRESOURCEW(SPLASH_BITMAP_ID), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE);
+// Pixels per inch of the monitor the splash appears on: the primary one,
+// where the window was made. The launcher is aware of each monitor's density
+// (its manifest says so), so the system neither scales the splash nor
+// reports a size other than the screen's pixels. Before Windows 10 1607 it
+// cannot tell the density per window, and the picture keeps its own size.
+UINT splashDpi() {
+    UINT dpi = user32.GetDpiForWindow != nullptr ? user32.GetDpiForWindow(splashWindow) : 0;
+    return dpi != 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+// Bitmap resource `id` read in place; false when there is none, or none the
+// launcher can read (the system's loading then decides and reports).
+bool findSplashBitmap(HINSTANCE instance, WORD id, SplashBitmap* bitmap) {
+    HRSRC resource = FindResourceW(instance, MAKEINTRESOURCEW(id), RT_BITMAP);
+    HGLOBAL loaded = resource != nullptr ? LoadResource(instance, resource) : nullptr;
+    const void* data = loaded != nullptr ? LockResource(loaded) : nullptr;
+    return data != nullptr && readSplashBitmap(data, SizeofResource(instance, resource), bitmap);
+}
+
+// An opaque picture in a static control (SS_BITMAP takes the size of its
+// bitmap), loaded by the system at its own size (0, 0) or stretched to the
+// size given, centred on the primary screen and shown.
+bool showStaticPicture(HINSTANCE instance, WORD id, int width, int height, int showCode) {
+    HANDLE picture = user32.LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, width, height, LR_DEFAULTSIZE);
     if (picture == nullptr) {
         noteFailedCall();
         return false;
@@ -55,6 +73,68 @@ bool showSplashPicture(HINSTANCE instance, int showCode) {
     user32.ShowWindow(splashWindow, showCode);
     user32.UpdateWindow(splashWindow);
     return true;
+}
+
+// The picture drawn by the launcher at `width` x `height` and handed to the
+// system as the content of a layered window, which blends it over the desktop
+// with its per-pixel alpha (an opaque picture scaled to the monitor is the
+// same with alpha 255). The system keeps its own copy, so the launcher's
+// bitmap is released at once.
+bool showLayeredPicture(const SplashBitmap& bitmap, int width, int height, int showCode) {
+    if (!bindGdiCalls()) {
+        noteFailedCall();
+        return false;
+    }
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height; // rows top-down
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void* pixels = nullptr;
+    HDC memory = gdi32.CreateCompatibleDC(nullptr);
+    HBITMAP picture = memory != nullptr ? gdi32.CreateDIBSection(memory, &format, DIB_RGB_COLORS, &pixels, nullptr, 0) : nullptr;
+    bool shown = false;
+    if (picture != nullptr) {
+        scaleSplashPixels(bitmap, static_cast<BYTE*>(pixels), width, height);
+        HGDIOBJ previous = gdi32.SelectObject(memory, picture);
+        user32.SetWindowLongW(splashWindow, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_LAYERED);
+        RECT frame = {0, 0, width, height};
+        POINT at = splashPosition(user32.GetSystemMetrics(SM_CXSCREEN), user32.GetSystemMetrics(SM_CYSCREEN), frame);
+        SIZE size = {width, height};
+        POINT origin = {0, 0};
+        BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        shown = user32.UpdateLayeredWindow(splashWindow, nullptr, &at, &size, memory, &origin, 0, &blend, ULW_ALPHA);
+        if (!shown) noteFailedCall();
+        gdi32.SelectObject(memory, previous);
+        gdi32.DeleteObject(picture);
+    } else {
+        noteFailedCall();
+    }
+    if (memory != nullptr) gdi32.DeleteDC(memory);
+    if (shown) user32.ShowWindow(splashWindow, showCode);
+    return shown;
+}
+
+// Shows the bitmap whose scale suits the monitor: bitmap 2 (made for twice
+// the density) from 150 % on, when there is one. A picture that has alpha,
+// or that must be scaled to give the splash the same physical size at every
+// scale, is drawn by the launcher, smoothly; an opaque picture at its own
+// size, and one in a format the launcher leaves to the system, goes into a
+// static control as it always did.
+bool showSplashPicture(HINSTANCE instance, int showCode) {
+    UINT dpi = splashDpi();
+    SplashBitmap bitmap;
+    WORD id = splashBitmapFor(dpi, findSplashBitmap(instance, SPLASH_DOUBLE_BITMAP_ID, &bitmap));
+    if (!findSplashBitmap(instance, id, &bitmap)) return showStaticPicture(instance, id, 0, 0, showCode);
+    int scale = id == SPLASH_DOUBLE_BITMAP_ID ? 2 : 1;
+    int width = splashSideAt(bitmap.width, dpi, scale);
+    int height = splashSideAt(bitmap.height, dpi, scale);
+    bool ownSize = width == bitmap.width && height == bitmap.height;
+    if (bitmap.pixels == nullptr || (!bitmap.alpha && ownSize)) {
+        return showStaticPicture(instance, id, ownSize ? 0 : width, ownSize ? 0 : height, showCode);
+    }
+    return showLayeredPicture(bitmap, width, height, showCode);
 }
 
 } // namespace

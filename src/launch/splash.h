@@ -1,7 +1,10 @@
 // The splash screen, the watch for the child's first window and the wait loop.
 //
-// One static tool window, splashWindow, shows the picture (bitmap resource 1)
-// and owns a one-second timer while the splash is up. Each tick counts the
+// One static tool window, splashWindow, shows the picture and owns a
+// one-second timer while the splash is up. The picture is bitmap resource 1,
+// or 2 (made for twice the pixel density) on a monitor of 150 % and more; it
+// is scaled to keep its physical size on the monitor, and a picture with
+// alpha makes the window a layered one (splash_picture.h). Each tick counts the
 // splash down and looks for the child's first visible window; the timer stops
 // once the splash is gone. With CFG_WAIT alone the window exists, hidden and
 // without a timer. The launcher's wait for the child dispatches the messages

@@ -71,13 +71,44 @@ TEST(LauncherImage, CarriesIts64PixelIconVersionAndManifest) {
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
     DestroyIcon(icon);
-    HRSRC manifest = FindResourceExW(module, RT_MANIFEST, MAKEINTRESOURCEW(1), 0x0400);
-    ASSERT_NE(nullptr, manifest);
-    std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
-                     SizeofResource(module, manifest));
-    EXPECT_NE(std::string::npos, text.find("level=\"asInvoker\" uiAccess=\"false\""));
+    EXPECT_NE(nullptr, FindResourceExW(module, RT_MANIFEST, MAKEINTRESOURCEW(1), 0x0400));
     EXPECT_NE(nullptr, FindResourceExW(module, RT_VERSION, MAKEINTRESOURCEW(1), 0x0400));
     FreeLibrary(module);
+}
+
+// The manifest as the system reads it when the launcher starts, as its
+// activation context: per-monitor awareness of the pixel density (the older
+// per-monitor form before Windows 10 1607), no elevation, the current common
+// controls, Windows 10 and 11 behaviour.
+TEST(LauncherImage, ManifestAsksForPerMonitorDensityNoElevationAndTheCurrentControls) {
+    std::wstring exe = shippedLauncherPath();
+    ACTCTXW request = {sizeof request, ACTCTX_FLAG_RESOURCE_NAME_VALID, exe.c_str()};
+    request.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE context = CreateActCtxW(&request);
+    ASSERT_NE(INVALID_HANDLE_VALUE, context);
+    wchar_t awareness[64] = {}, legacy[64] = {};
+    SIZE_T size = 0;
+    QueryActCtxSettingsW(0, context, L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness", awareness, 64, &size);
+    QueryActCtxSettingsW(0, context, nullptr, L"dpiAware", legacy, 64, &size);
+    EXPECT_EQ(std::wstring(L"PerMonitorV2, PerMonitor"), awareness);
+    EXPECT_EQ(std::wstring(L"true/pm"), legacy);
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
+    QueryActCtxW(0, context, nullptr, RunlevelInformationInActivationContext, &runLevel, sizeof runLevel, &size);
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, runLevel.RunLevel);
+    // Assembly 2 is the first dependency: the system names the version of the controls it found.
+    DWORD index = 2;
+    alignas(8) BYTE detail[2048] = {};
+    ASSERT_TRUE(QueryActCtxW(0, context, &index, AssemblyDetailedInformationInActivationContext, detail, sizeof detail, &size));
+    std::wstring controls = reinterpret_cast<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(detail)->lpAssemblyEncodedAssemblyIdentity;
+    EXPECT_EQ(0u, controls.find(L"Microsoft.Windows.Common-Controls,")) << narrow(controls);
+    EXPECT_NE(std::wstring::npos, controls.find(L"version=\"6.")) << narrow(controls);
+    // The supported systems: the one identifier of Windows 10 and 11.
+    const GUID windows10 = {0x8e0f7a12, 0xbfb3, 0x4fe8, {0xb9, 0xa5, 0x48, 0xfd, 0x50, 0xa1, 0x5a, 0x9a}};
+    alignas(8) BYTE compatibility[512] = {};
+    QueryActCtxW(0, context, nullptr, CompatibilityInformationInActivationContext, compatibility, sizeof compatibility, &size);
+    const BYTE* id = reinterpret_cast<const BYTE*>(&windows10);
+    EXPECT_NE(compatibility + size, std::search(compatibility, compatibility + size, id, id + sizeof windows10));
+    ReleaseActCtx(context);
 }
 
 TEST_F(LauncherTest, DllsPlantedNextToTheLauncherAreNeverLoaded) {

@@ -2,8 +2,12 @@
 // middle of the screen while the application starts, gone once the
 // application's first window shows or its countdown ends, a report when the
 // application never showed a window in time, and a launcher that stays until
-// its application ends when it is told to wait.
+// its application ends when it is told to wait. A picture with transparency
+// shows the desktop through it, and on a screen of twice the density the
+// splash keeps its physical size.
 #include "launcher_fixture.h"
+
+#include <functional>
 
 using namespace e2e;
 
@@ -57,6 +61,44 @@ bool staysOpen(HWND box) {
     return true;
 }
 
+const COLORREF BACKDROP_COLOUR = RGB(40, 80, 160);
+const COLORREF PICTURE_COLOUR = RGB(230, 120, 20);
+const COLORREF DOUBLE_PICTURE_COLOUR = RGB(20, 200, 90); // not in the 24-bit picture's gradient
+const int CORNER = 20; // the transparent and the half-transparent square
+
+COLORREF screenPixel(LONG x, LONG y) {
+    HDC screen = GetDC(nullptr);
+    COLORREF colour = GetPixel(screen, x, y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+}
+
+LONG width(const RECT& rect) { return rect.right - rect.left; }
+LONG height(const RECT& rect) { return rect.bottom - rect.top; }
+COLORREF centreColour(const RECT& rect) { return screenPixel(rect.left + width(rect) / 2, rect.top + height(rect) / 2); }
+
+// A window of the test's own that covers the screen in one colour, so that
+// what shows through the splash is known.
+class Backdrop {
+public:
+    Backdrop() {
+        WNDCLASSW type = {};
+        type.lpfnWndProc = DefWindowProcW;
+        type.hInstance = GetModuleHandleW(nullptr);
+        type.hbrBackground = CreateSolidBrush(BACKDROP_COLOUR);
+        type.lpszClassName = L"QdTestBackdrop";
+        RegisterClassW(&type);
+        window = CreateWindowExW(WS_EX_TOOLWINDOW, type.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
+                                 type.hInstance, nullptr);
+        UpdateWindow(window);
+        shown = waitUntil([] { return screenPixel(5, 5) == BACKDROP_COLOUR; }, 3000);
+    }
+    ~Backdrop() { DestroyWindow(window); }
+    HWND window;
+    bool shown;
+};
+
 class SplashTest : public LauncherTest {
 protected:
     void SetUp() override {
@@ -65,9 +107,26 @@ protected:
     }
 
     // Stamps the records and the splash picture into the launcher.
-    void addSplashPicture() {
+    void addSplashPicture(const std::string& bmpFile = makeBitmapFile(PICTURE_WIDTH, PICTURE_HEIGHT)) {
         prepareLauncher();
-        ASSERT_TRUE(stampBitmap(exePath(), makeBitmapFile(PICTURE_WIDTH, PICTURE_HEIGHT)));
+        ASSERT_TRUE(stampBitmap(exePath(), bmpFile));
+    }
+
+    // The application starts and waits to be released; `look` sees the
+    // launcher's windows once it has started.
+    RunResult runWhileStarted(const std::function<void(DWORD pid)>& look) {
+        clearFlags();
+        childActions("touch " + flagArg(L"started") + "\nwait-file " + flagArg(L"release") + "\n");
+        bool looked = false;
+        whileRunning = [&](DWORD pid) {
+            if (looked || !fileExists(flag(L"started"))) return;
+            looked = true;
+            look(pid);
+            raise(L"release");
+        };
+        RunResult run = launch();
+        EXPECT_TRUE(looked) << "the application never started";
+        return run;
     }
 
     // Files the test and the stand-in runtime signal each other with.
@@ -367,6 +426,99 @@ TEST_F(SplashTest, OverlongCountdownTextIsNotAConfigurationFault) {
 
     EXPECT_EQ(3u, run.exitCode);
     EXPECT_TRUE(run.dialogs.empty());
+}
+
+// Under Xvfb, Wine cuts a layered window's fully transparent pixels out of
+// its shape but draws the others as they are stored, without blending them
+// with what lies behind (that needs a compositing desktop). So the corner
+// shows the desktop exactly, and a half-transparent pixel shows somewhere
+// from the stored premultiplied colour (Wine) to that colour blended over
+// the desktop (Windows): never the picture's full colour.
+TEST_F(SplashTest, TransparentPictureIsALayeredWindowThatShowsTheDesktopThroughIt) {
+    records[4] = L"true"; // CFG_SPLASH
+    prepareLauncher();
+    ASSERT_TRUE(stampBitmapResource(exePath(), 1, makeTransparentDib(200, 120, PICTURE_COLOUR, CORNER)));
+    Backdrop backdrop;
+    ASSERT_TRUE(backdrop.shown);
+    std::vector<WindowInfo> windows;
+    COLORREF corner = 0, centre = 0, soft = 0;
+    RunResult run = runWhileStarted([&](DWORD pid) {
+        windows = launcherWindows(pid);
+        if (windows.empty()) return;
+        const RECT& at = windows[0].rect;
+        waitUntil([&] { return centreColour(at) == PICTURE_COLOUR; }, 3000);
+        centre = centreColour(at);
+        corner = screenPixel(at.left + CORNER / 2, at.top + CORNER / 2);
+        soft = screenPixel(at.right - CORNER / 2, at.top + CORNER / 2);
+    });
+
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(run.dialogs.empty());
+    ASSERT_EQ(1u, windows.size());
+    const WindowInfo& splash = windows[0];
+    EXPECT_TRUE(splash.visible);
+    EXPECT_EQ(static_cast<DWORD>(WS_EX_LAYERED | WS_EX_TOOLWINDOW), splash.exStyle & (WS_EX_LAYERED | WS_EX_TOOLWINDOW));
+    EXPECT_EQ(200, width(splash.rect));
+    EXPECT_EQ(120, height(splash.rect));
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 200) / 2, splash.rect.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 120) / 2, splash.rect.top);
+    EXPECT_EQ(PICTURE_COLOUR, centre);
+    EXPECT_EQ(BACKDROP_COLOUR, corner) << "the desktop shows through the transparent corner";
+    for (int shift : {0, 8, 16}) { // red, green, blue
+        auto channel = [&](COLORREF colour) { return static_cast<int>((colour >> shift) & 0xFF); };
+        int stored = (channel(PICTURE_COLOUR) * 128 + 127) / 255;
+        int blended = stored + (channel(BACKDROP_COLOUR) * 127 + 127) / 255;
+        EXPECT_GE(channel(soft), stored - 1) << "shift " << shift;
+        EXPECT_LE(channel(soft), blended + 1) << "shift " << shift;
+    }
+}
+
+// Wine takes the screen's density from LogPixels when a program starts.
+class HighDensitySplashTest : public SplashTest {
+protected:
+    void SetUp() override {
+        SplashTest::SetUp();
+        DWORD dpi = 192;
+        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD,
+                                                 &dpi, sizeof dpi));
+    }
+    void TearDown() override {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels");
+        SplashTest::TearDown();
+    }
+};
+
+TEST_F(HighDensitySplashTest, PictureForTwiceTheDensityIsChosenAndAnyOtherScaledToTheSameSize) {
+    const struct {
+        const char* name;
+        std::string doublePicture; // bitmap 2 besides bitmap 1, a 24-bit picture of 101 x 61
+        LONG width, height;
+    } cases[] = {
+        {"both pictures: the one for 200 %", makeTransparentDib(202, 122, DOUBLE_PICTURE_COLOUR, CORNER), 202, 122},
+        {"only the 100 % picture: scaled", "", 202, 122},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp(); // a launcher of its own
+        records[4] = L"true"; // CFG_SPLASH
+        addSplashPicture(makeBitmapFile(101, 61));
+        if (!c.doublePicture.empty()) ASSERT_TRUE(stampBitmapResource(exePath(), 2, c.doublePicture));
+        std::vector<WindowInfo> windows;
+        COLORREF centre = 0;
+        RunResult run = runWhileStarted([&](DWORD pid) {
+            windows = launcherWindows(pid);
+            if (windows.empty()) return;
+            waitUntil([&] { return centreColour(windows[0].rect) == DOUBLE_PICTURE_COLOUR; }, c.doublePicture.empty() ? 0 : 3000);
+            centre = centreColour(windows[0].rect);
+        });
+
+        EXPECT_EQ(0u, run.exitCode);
+        ASSERT_EQ(1u, windows.size());
+        EXPECT_EQ(c.width, width(windows[0].rect));
+        EXPECT_EQ(c.height, height(windows[0].rect));
+        EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - c.width) / 2, windows[0].rect.left);
+        EXPECT_EQ(!c.doublePicture.empty(), centre == DOUBLE_PICTURE_COLOUR);
+    }
 }
 
 } // namespace

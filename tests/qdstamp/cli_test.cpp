@@ -41,6 +41,7 @@ TEST(Cli, UsageErrorsExitWithTwo) {
         {"build --launcher a --config b --out c --colour red", 2, "unknown option --colour for build"},
         {"build --launcher a --launcher b --config c --out d", 2, "option --launcher given twice"},
         {"build --launcher", 2, "option --launcher needs a value"},
+        {"build --launcher a --config b --out c --splash-2x s@2x.png", 2, "--splash-2x needs --splash"},
         {"check", 2, "check takes one configuration file"},
         {"show a.exe b.exe", 2, "show takes one executable"},
         {"init app.qdcfg", 2, "init takes no argument (write the file with --out app.qdcfg)"},

@@ -17,7 +17,15 @@ using qdtest::config_with;
 struct BuildInputs {
     Bytes icon;    // --icon a.ico when not empty
     Bytes splash;  // --splash s.bmp when not empty
+    Bytes splash_2x = {};  // --splash-2x s2.png when not empty
 };
+
+// A w x h RGBA picture, every pixel opaque grey, or fully transparent.
+Bytes png(std::uint32_t width, std::uint32_t height, std::uint16_t alpha = 255) {
+    qdtest::PngPicture picture{width, height, 6, 8, false, {}};
+    for (std::uint32_t i = 0; i < width * height; ++i) picture.samples.insert(picture.samples.end(), {128, 128, 128, alpha});
+    return qdtest::make_png_file(picture);
+}
 
 struct RuleCase {
     const char* name;
@@ -280,8 +288,20 @@ std::vector<RuleCase> rule_cases() {
         // The pictures given to build.
         {"PNG given as icon", config_with(""), 1, "error: a.ico: this is a PNG file, not an icon file (.ico); convert it", -1,
          BuildInputs{qdtest::make_png(32, 32), {}}},
-        {"PNG given as splash", config_with("CFG_SPLASH = true\n"), 1,
-         "error: s.bmp: this is a PNG file, but the splash picture must be a BMP file", -1, BuildInputs{{}, qdtest::make_png(64, 40)}},
+        {"JPEG given as splash", config_with("CFG_SPLASH = true\n"), 1,
+         "error: s.bmp: this is a JPEG file, but the splash picture must be a PNG or BMP file", -1,
+         BuildInputs{{}, Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 0}}},
+        {"PNG splash wider than 1920, not decoded", config_with("CFG_SPLASH = true\n"), 1,
+         "error: s.bmp: the splash picture is 1921x1 pixels and 7808 bytes; at most 1920x1200 pixels and 8 MiB", 1,
+         BuildInputs{{}, png(1921, 1)}},
+        {"2x picture wider than 3840", config_with("CFG_SPLASH = true\n"), 1,
+         "error: s2.png: the 2x splash picture is 3841x1 pixels and 15488 bytes; at most 3840x2400 pixels and 32 MiB", -1,
+         BuildInputs{{}, png(1921, 1), png(3841, 1)}},
+        {"2x picture not twice the size", config_with("CFG_SPLASH = true\n"), 0,
+         "warning: s2.png: the 2x splash picture is 40x40 pixels, not twice the splash picture's 30x20", 1,
+         BuildInputs{{}, png(30, 20), png(40, 40)}},
+        {"fully transparent PNG splash", config_with("CFG_SPLASH = true\n"), 1,
+         "error: s.bmp: every pixel of the picture is fully transparent", 1, BuildInputs{{}, png(4, 4, 0)}},
         {"splash wider than 1920", config_with("CFG_SPLASH = true\n"), 1,
          "error: s.bmp: the splash picture is 2000x600 pixels and 1201064 bytes; at most 1920x1200 pixels and 8 MiB", -1,
          BuildInputs{{}, qdtest::make_bmp(2000, 600, 8)}},
@@ -317,6 +337,7 @@ TEST_P(ConfigRules, Check) {
         args = {"build", "--launcher", tiny, "--config", path, "--out", scratch.path("out.exe")};
         if (!c.build->icon.empty()) args.insert(args.end(), {"--icon", scratch.write("a.ico", c.build->icon)});
         if (!c.build->splash.empty()) args.insert(args.end(), {"--splash", scratch.write("s.bmp", c.build->splash)});
+        if (!c.build->splash_2x.empty()) args.insert(args.end(), {"--splash-2x", scratch.write("s2.png", c.build->splash_2x)});
     }
     std::string err;
     int code = qdtest::run(args, nullptr, &err);

@@ -183,7 +183,7 @@ TEST(ImageFiles, SplashRecordNeedsABitmapAtBuildTime) {
     std::string err;
     // No --splash and no bitmap in the launcher: error, nothing written.
     EXPECT_EQ(qdtest::run({"build", "--launcher", tiny, "--config", config, "--out", out}, nullptr, &err), 1);
-    EXPECT_NE(err.find(config + ":2: CFG_SPLASH = true needs a splash bitmap"), std::string::npos) << err;
+    EXPECT_NE(err.find(config + ":2: CFG_SPLASH = true needs a splash picture"), std::string::npos) << err;
     EXPECT_FALSE(qdtest::exists(out));
     // With --splash: fine.
     EXPECT_EQ(qdtest::run({"build", "--launcher", tiny, "--config", config, "--out", out, "--splash",

@@ -138,11 +138,15 @@ TEST(RoundTrip, RestampingWithItsOwnShowOutputReproducesTheFile) {
     qdtest::Scratch scratch;
     std::string config = std::string(kRichConfig);
     config.replace(config.find("CFG_SPLASH = false"), 18, "CFG_SPLASH = true");
+    qdtest::PngPicture double_size{128, 80, 0, 8, false, std::vector<std::uint16_t>(128 * 80, 200)};
     const Built first = build_and_show(tiny, config,
                                        {"--icon", scratch.write("a.ico", qdtest::make_ico({{32, 32}})), "--splash",
-                                        scratch.write("s.bmp", qdtest::make_bmp(64, 40, 8))});
+                                        scratch.write("s.bmp", qdtest::make_bmp(64, 40, 8)), "--splash-2x",
+                                        scratch.write("s@2x.png", qdtest::make_png_file(double_size))});
     EXPECT_NE(first.shown.find("# Icon: group 1 with 1 image(s)"), std::string::npos) << first.shown;
-    EXPECT_NE(first.shown.find("# Splash bitmap: 64x40, 8 bits per pixel"), std::string::npos) << first.shown;
+    EXPECT_NE(first.shown.find("# Splash bitmap: 64x40, 8 bits per pixel\n"
+                               "# Splash bitmap 2x: 128x80, 32 bits per pixel, premultiplied alpha\n"),
+              std::string::npos) << first.shown;
     // The stamped file as launcher: icon and splash come along, records and
     // version resource are rewritten from the shown text.
     const std::string first_path = scratch.write("first.exe", first.file);

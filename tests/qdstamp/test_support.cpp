@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -8,6 +9,7 @@
 
 #include "commands.h"
 #include "file_io.h"
+#include "png_file.h"
 
 namespace fs = std::filesystem;
 
@@ -89,6 +91,82 @@ Bytes make_png(std::uint32_t width, std::uint32_t height) {
     for (std::uint32_t v : {width, height})
         for (int s = 24; s >= 0; s -= 8) png.push_back(static_cast<std::uint8_t>(v >> s));
     png.insert(png.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0});  // depth 8, RGBA, CRC (not checked)
+    return png;
+}
+
+Bytes png_chunk(const char* type, const Bytes& data) {
+    Bytes chunk;
+    for (int s = 24; s >= 0; s -= 8) chunk.push_back(static_cast<std::uint8_t>(data.size() >> s));
+    chunk.insert(chunk.end(), type, type + 4);
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    const std::uint32_t crc = qdstamp::crc32(chunk.data() + 4, data.size() + 4);
+    for (int s = 24; s >= 0; s -= 8) chunk.push_back(static_cast<std::uint8_t>(crc >> s));
+    return chunk;
+}
+
+namespace {
+
+// Filtered rows (filter type 0) of the pixels in one interlace pass.
+void append_rows(const PngPicture& picture, int x0, int y0, int dx, int dy, Bytes& raw) {
+    const int channels = picture.colour_type == 2 ? 3 : picture.colour_type == 4 ? 2 : picture.colour_type == 6 ? 4 : 1;
+    for (std::uint32_t y = y0; y < picture.height; y += dy) {
+        if (static_cast<std::uint32_t>(x0) >= picture.width) return;
+        raw.push_back(0);
+        std::uint32_t bits = 0, filled = 0;
+        for (std::uint32_t x = x0; x < picture.width; x += dx) {
+            for (int c = 0; c < channels; ++c) {
+                const std::uint16_t v = picture.samples[(std::size_t{y} * picture.width + x) * channels + c];
+                if (picture.bit_depth == 16) {
+                    raw.push_back(static_cast<std::uint8_t>(v >> 8));
+                    raw.push_back(static_cast<std::uint8_t>(v));
+                    continue;
+                }
+                bits = (bits << picture.bit_depth) | v;
+                filled += picture.bit_depth;
+                if (filled == 8) {
+                    raw.push_back(static_cast<std::uint8_t>(bits));
+                    bits = filled = 0;
+                }
+            }
+        }
+        if (filled > 0) raw.push_back(static_cast<std::uint8_t>(bits << (8 - filled)));
+    }
+}
+
+}  // namespace
+
+Bytes zlib_stored(const Bytes& raw) {
+    Bytes zlib = {0x78, 0x01};
+    std::size_t at = 0;
+    do {  // blocks of at most 65535 bytes
+        const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
+        zlib.push_back(at + n == raw.size() ? 1 : 0);
+        for (std::uint16_t v : {static_cast<std::uint16_t>(n), static_cast<std::uint16_t>(~n)}) qdstamp::append16(zlib, v);
+        zlib.insert(zlib.end(), raw.begin() + static_cast<std::ptrdiff_t>(at), raw.begin() + static_cast<std::ptrdiff_t>(at + n));
+        at += n;
+    } while (at < raw.size());
+    const std::uint32_t adler = qdstamp::adler32(raw);
+    for (int s = 24; s >= 0; s -= 8) zlib.push_back(static_cast<std::uint8_t>(adler >> s));
+    return zlib;
+}
+
+Bytes make_png_file(const PngPicture& picture) {
+    Bytes raw;
+    if (!picture.interlaced) {
+        append_rows(picture, 0, 0, 1, 1, raw);
+    } else {
+        for (auto [x0, y0, dx, dy] : {std::array<int, 4>{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                      {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}})
+            append_rows(picture, x0, y0, dx, dy, raw);
+    }
+    const Bytes zlib = zlib_stored(raw);
+    Bytes ihdr;
+    for (std::uint32_t v : {picture.width, picture.height})
+        for (int s = 24; s >= 0; s -= 8) ihdr.push_back(static_cast<std::uint8_t>(v >> s));
+    ihdr.insert(ihdr.end(), {picture.bit_depth, picture.colour_type, 0, 0, static_cast<std::uint8_t>(picture.interlaced ? 1 : 0)});
+    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    for (const Bytes& chunk : {png_chunk("IHDR", ihdr), picture.chunks_before_idat, png_chunk("IDAT", zlib), png_chunk("IEND", {})})
+        png.insert(png.end(), chunk.begin(), chunk.end());
     return png;
 }
 

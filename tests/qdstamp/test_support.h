@@ -39,6 +39,24 @@ bool exists(const std::string& path);
 Bytes make_bmp(int width, int height, int bits);
 // The start of a PNG file: signature and IHDR (8-bit RGBA), no pixel data.
 Bytes make_png(std::uint32_t width, std::uint32_t height);
+
+// A complete PNG file written sample by sample: `samples` holds each pixel's
+// samples (1 to 4 by colour type; palette indices for type 3) row by row, at
+// the bit depth given. Compressed as stored deflate blocks, so the tests know
+// every byte; `chunks_before_idat` (whole chunks, see png_chunk) go between
+// IHDR and IDAT.
+struct PngPicture {
+    std::uint32_t width = 1, height = 1;
+    std::uint8_t colour_type = 6, bit_depth = 8;
+    bool interlaced = false;
+    std::vector<std::uint16_t> samples;
+    Bytes chunks_before_idat;
+};
+Bytes make_png_file(const PngPicture& picture);
+// A zlib stream of stored blocks holding `raw`, with its Adler-32.
+Bytes zlib_stored(const Bytes& raw);
+// One chunk: length, type, data, CRC.
+Bytes png_chunk(const char* type, const Bytes& data);
 // An .ico file with one DIB image per (size, bits) pair.
 Bytes make_ico(const std::vector<std::pair<int, int>>& images);
 

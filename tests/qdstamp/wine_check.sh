@@ -3,12 +3,13 @@
 #
 # Builds resprobe.exe (a program that reads its own resources through the
 # Win32 API) with MinGW, stamps it with the Linux qdstamp (configuration,
-# icon, splash bitmap, version keys), runs it under Wine and compares what it
-# prints with data/wine_expected.txt.  Then stamps the stamped file again with
+# icon, splash bitmap and a 2x PNG splash picture, version keys), runs it
+# under Wine and compares what it prints with data/wine_expected.txt.  Then stamps the stamped file again with
 # its own "qdstamp show" output and checks that the bytes do not change.
 # When the Windows qdstamp.exe is there (second argument, or the tools-only
 # Windows tree build/qdstamp-win), it stamps the same inputs under Wine and
-# its output must be identical to the Linux build's.
+# its output must be identical to the Linux build's (both decode the PNG with
+# the same library).
 #
 #   tests/qdstamp/wine_check.sh [path/to/linux/qdstamp [path/to/qdstamp.exe]]
 #
@@ -22,7 +23,7 @@ data="$here/data"
 qdstamp=${1:-"$root/build/host/tools/qdstamp/qdstamp"}
 qdstamp_exe=${2:-"$root/build/qdstamp-win/tools/qdstamp/qdstamp.exe"}
 [ -x "$qdstamp" ] || { echo "error: $qdstamp: no qdstamp binary (build the host tree first)" >&2; exit 1; }
-for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres wine wineboot wineserver Xvfb; do
+for tool in x86_64-w64-mingw32-g++ x86_64-w64-mingw32-windres wine wineboot wineserver Xvfb convert; do
     command -v "$tool" >/dev/null || { echo "error: $tool is not installed" >&2; exit 1; }
 done
 
@@ -41,9 +42,10 @@ trap cleanup EXIT
 (cd "$data" && x86_64-w64-mingw32-windres -i resprobe.rc -o "$work/resprobe_res.o")
 x86_64-w64-mingw32-g++ -O1 -static -s -o "$work/resprobe.exe" "$here/resprobe.cpp" "$work/resprobe_res.o" -lversion -lgdi32
 
-# 2. Stamp it on Linux.
+# 2. Stamp it on Linux, with a 2x picture whose alpha runs from left to right.
+convert "$data/splash.bmp" -resize 200% -alpha set -channel A -fx 'i/w' +channel PNG32:"$work/splash@2x.png"
 "$qdstamp" build --launcher "$work/resprobe.exe" --config "$data/wine_check.qdcfg" --out "$work/stamped.exe" \
-    --icon "$data/app.ico" --splash "$data/splash.bmp"
+    --icon "$data/app.ico" --splash "$data/splash.bmp" --splash-2x "$work/splash@2x.png"
 
 # 3. A display of our own (LoadBitmap needs one) and a fresh prefix.
 display=""
@@ -80,7 +82,7 @@ cmp "$work/stamped.exe" "$work/restamped.exe" || { echo "error: restamping with 
 checks=2
 if [ -f "$qdstamp_exe" ]; then
     (cd "$work" && timeout 120 wine "$qdstamp_exe" build --launcher resprobe.exe --config "$data/wine_check.qdcfg" \
-        --out stamped-win.exe --icon "$data/app.ico" --splash "$data/splash.bmp") \
+        --out stamped-win.exe --icon "$data/app.ico" --splash "$data/splash.bmp" --splash-2x 'splash@2x.png') \
         || { echo "error: $qdstamp_exe failed under Wine" >&2; exit 1; }
     cmp "$work/stamped.exe" "$work/stamped-win.exe" \
         || { echo "error: $qdstamp_exe: the Windows build stamped different bytes than the Linux build" >&2; exit 1; }

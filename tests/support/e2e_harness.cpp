@@ -119,12 +119,42 @@ bool stampRawRecord(const std::wstring& exe, WORD id, const std::string& bytes) 
 bool stampBitmap(const std::wstring& exe, const std::string& bmpFileBytes) {
     const size_t FILE_HEADER_SIZE = 14;
     if (bmpFileBytes.size() <= FILE_HEADER_SIZE || bmpFileBytes.compare(0, 2, "BM") != 0) return false;
-    std::string dib = bmpFileBytes.substr(FILE_HEADER_SIZE);
+    return stampBitmapResource(exe, 1, bmpFileBytes.substr(FILE_HEADER_SIZE));
+}
+
+bool stampBitmapResource(const std::wstring& exe, WORD id, const std::string& dib) {
+    std::string data = dib;
     HANDLE update = BeginUpdateResourceW(exe.c_str(), FALSE);
     if (update == nullptr) return false;
-    bool ok = UpdateResourceW(update, RT_BITMAP, MAKEINTRESOURCEW(1), RECORD_LANGUAGE, &dib[0],
-                              static_cast<DWORD>(dib.size()));
+    bool ok = UpdateResourceW(update, RT_BITMAP, MAKEINTRESOURCEW(id), RECORD_LANGUAGE, &data[0],
+                              static_cast<DWORD>(data.size()));
     return EndUpdateResourceW(update, !ok) && ok;
+}
+
+std::string makeTransparentDib(int width, int height, COLORREF colour, int corner) {
+    BITMAPV5HEADER header = {};
+    header.bV5Size = sizeof header;
+    header.bV5Width = width;
+    header.bV5Height = height;
+    header.bV5Planes = 1;
+    header.bV5BitCount = 32;
+    header.bV5Compression = BI_BITFIELDS;
+    header.bV5RedMask = 0x00FF0000;
+    header.bV5GreenMask = 0x0000FF00;
+    header.bV5BlueMask = 0x000000FF;
+    header.bV5AlphaMask = 0xFF000000;
+    header.bV5CSType = 0x73524742; // LCS_sRGB
+    std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+    for (int row = height - 1; row >= 0; --row) { // bottom-up
+        for (int x = 0; x < width; ++x) {
+            unsigned alpha = row >= corner ? 255 : x < corner ? 0 : x >= width - corner ? 128 : 255;
+            for (unsigned channel : {GetBValue(colour), GetGValue(colour), GetRValue(colour)}) {
+                bytes.push_back(static_cast<char>((channel * alpha + 127) / 255));
+            }
+            bytes.push_back(static_cast<char>(alpha));
+        }
+    }
+    return bytes;
 }
 
 std::string makeBitmapFile(int width, int height) {

@@ -30,8 +30,15 @@ bool stampRawRecord(const std::wstring& exe, WORD id, const std::string& bytes);
 // Stores a .bmp file's picture as bitmap resource 1 (language 0x0400): the
 // file less its 14-byte file header, a packed DIB.
 bool stampBitmap(const std::wstring& exe, const std::string& bmpFileBytes);
+// Stores a packed DIB as bitmap resource `id` (language 0x0400).
+bool stampBitmapResource(const std::wstring& exe, WORD id, const std::string& dib);
 // The bytes of a 24-bit .bmp file of that size (a colour gradient).
 std::string makeBitmapFile(int width, int height);
+// A picture with transparency in the form qdstamp stores a PNG: a packed DIB
+// with a BITMAPV5HEADER, 32 bits, premultiplied alpha, rows bottom-up. It is
+// `colour` and opaque, except for two `corner`-pixel squares at its top:
+// fully transparent on the left, half transparent (alpha 128) on the right.
+std::string makeTransparentDib(int width, int height, COLORREF colour, int corner);
 
 // Files and folders.
 bool makeDirectories(const std::wstring& path);

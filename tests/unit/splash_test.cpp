@@ -1,5 +1,5 @@
 // The splash rules that need no screen (the switch, the countdown, the
-// centring) and what the ticks of its timer do to a model of the screen held
+// centring, the picture chosen for a pixel density and its scaling) and what the ticks of its timer do to a model of the screen held
 // by stand-ins for the user32 calls: whether the splash is visible, whether
 // the timer still runs, which reports were shown. What the end-to-end tests
 // see on a real display (the window, its size and place, the report on a
@@ -7,6 +7,7 @@
 // repeated here.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
 #include "launch/splash.h"
+#include "launch/splash_picture.h"
 
 namespace {
 
@@ -80,6 +82,87 @@ TEST(SplashPosition, CentredOnTheScreenWithHalvesRoundedTowardZero) {
         EXPECT_EQ(c.x, at.x) << c.width << "x" << c.height;
         EXPECT_EQ(c.y, at.y) << c.width << "x" << c.height;
     }
+}
+
+TEST(SplashScale, TheBitmapNearestTheMonitorsScaleAndItsSizeThere) {
+    const struct {
+        UINT dpi;
+        bool haveDouble;
+        WORD bitmap;
+        int width; // of a picture 201 pixels wide (402 for bitmap 2)
+    } cases[] = {
+        {96, true, 1, 201},  {120, true, 1, 251},  // 125 %: 251.25
+        {143, true, 1, 299}, {144, true, 2, 302},  // the tie at 150 % takes the larger, scaled down
+        {192, true, 2, 402}, {288, true, 2, 603},  // 200 % fits; 300 %
+        {192, false, 1, 402}, {48, false, 1, 101}, // no bitmap 2: 1 scaled up; 100.5 rounds up
+    };
+    for (const auto& c : cases) {
+        WORD bitmap = splashBitmapFor(c.dpi, c.haveDouble);
+        EXPECT_EQ(c.bitmap, bitmap) << c.dpi;
+        EXPECT_EQ(c.width, splashSideAt(bitmap == 2 ? 402 : 201, c.dpi, bitmap)) << c.dpi;
+    }
+    EXPECT_EQ(1, splashSideAt(1, 20, 1)) << "never less than a pixel";
+}
+
+// A packed DIB of `pixels` bytes after a header of `headerSize` bytes.
+std::vector<BYTE> dib(DWORD headerSize, WORD bits, DWORD compression, size_t pixels, DWORD redMask = 0xFF0000) {
+    std::vector<BYTE> bytes(headerSize + pixels);
+    BITMAPV5HEADER header = {};
+    header.bV5Size = headerSize;
+    header.bV5Width = 3;
+    header.bV5Height = 2;
+    header.bV5Planes = 1;
+    header.bV5BitCount = bits;
+    header.bV5Compression = compression;
+    header.bV5RedMask = redMask;
+    header.bV5GreenMask = 0xFF00;
+    header.bV5BlueMask = 0xFF;
+    header.bV5AlphaMask = 0xFF000000;
+    memcpy(bytes.data(), &header, headerSize);
+    return bytes;
+}
+
+TEST(SplashBitmapFormat, TheLauncherDrawsOnly24And32BitsWithAllRowsPresent) {
+    const struct {
+        const char* name;
+        std::vector<BYTE> data;
+        bool drawn, alpha;
+    } cases[] = {
+        {"24 bits, rows padded to 4 bytes", dib(40, 24, BI_RGB, 24), true, false},
+        {"32 bits without alpha", dib(40, 32, BI_RGB, 24), true, false},
+        {"32 bits premultiplied (V5)", dib(124, 32, BI_BITFIELDS, 24), true, true},
+        {"32 bits, masks in another order", dib(124, 32, BI_BITFIELDS, 24, 0xFF), false, false},
+        {"8-bit palette: the system draws it", dib(40, 8, BI_RGB, 1024 + 8), false, false},
+        {"24 bits, last row missing", dib(40, 24, BI_RGB, 23), false, false},
+    };
+    for (const auto& c : cases) {
+        SplashBitmap bitmap;
+        EXPECT_TRUE(readSplashBitmap(c.data.data(), c.data.size(), &bitmap)) << c.name;
+        EXPECT_EQ(c.drawn, bitmap.pixels != nullptr) << c.name;
+        EXPECT_EQ(c.alpha, bitmap.alpha) << c.name;
+    }
+    SplashBitmap bitmap;
+    EXPECT_FALSE(readSplashBitmap(dib(40, 24, BI_RGB, 0).data(), 30, &bitmap)) << "shorter than a header";
+}
+
+// Pixels out of a scaled picture: B, G, R, A, rows top-down.
+std::vector<BYTE> scaled(const SplashBitmap& bitmap, int width, int height) {
+    std::vector<BYTE> out(static_cast<size_t>(width) * height * 4);
+    scaleSplashPixels(bitmap, out.data(), width, height);
+    return out;
+}
+
+TEST(SplashScaling, OwnSizeIsAnExactCopyAndScalingBlendsPremultipliedNeighbours) {
+    // 24 bits, bottom-up: the stored rows are 2 then 1; each padded by 2 bytes.
+    const BYTE rows[] = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
+    EXPECT_EQ(scaled({2, 2, true, false, 3, 8, rows}, 2, 2),
+              (std::vector<BYTE>{7, 8, 9, 255, 10, 11, 12, 255, 1, 2, 3, 255, 4, 5, 6, 255}));
+    // Opaque white, then fully transparent, twice as wide: the centres of the
+    // new pixels fall on 0, 0.25, 0.75 and 1 of the old ones (clamped at the edges).
+    const BYTE pair[] = {255, 255, 255, 255, 0, 0, 0, 0};
+    std::vector<BYTE> wide = scaled({2, 1, false, true, 4, 8, pair}, 4, 1);
+    const BYTE shares[] = {255, 191, 64, 0}; // 255 * 3/4 and 255 / 4, rounded
+    for (size_t i = 0; i < wide.size(); ++i) EXPECT_EQ(shares[i / 4], wide[i]) << i;
 }
 
 // ---- Ticks of the splash timer ---------------------------------------------

@@ -9,6 +9,7 @@ namespace {
 
 constexpr std::int32_t kMaxSide = 32768;
 constexpr std::uint32_t kFileHeader = 14;
+constexpr std::uint32_t kV5Header = 124;
 
 struct Layout {
     DibInfo info;
@@ -51,6 +52,8 @@ Layout check_info_header(const ByteView& v, std::uint64_t at) {
         case 3:  // BI_BITFIELDS
             if (bits != 16 && bits != 32) fail("bit field masks need a 16- or 32-bit bitmap");
             if (header == 40) masks = 12;
+            // From the V3 header on, the masks inside the header include one for alpha.
+            l.info.alpha = bits == 32 && header >= 56 && v.u32(at + 52) != 0;
             break;
         default:
             fail("unsupported bitmap compression " + std::to_string(compression) + " (JPEG/PNG bitmaps cannot be loaded)");
@@ -79,8 +82,8 @@ Layout check_info_header(const ByteView& v, std::uint64_t at) {
 Bytes bmp_to_dib(const Bytes& file) {
     ByteView v(file);
     if (const char* format = picture_format(file); format && std::string(format) != "BMP")
-        fail(std::string("this is a ") + format + " file, but the splash picture must be a BMP file; convert it, for "
-             "example: convert splash.png BMP3:splash.bmp");
+        fail(std::string("this is a ") + format + " file, but the splash picture must be a PNG or BMP file; convert it, "
+             "for example: convert splash.jpg splash.png");
     if (file.size() < kFileHeader + 40 || file[0] != 'B' || file[1] != 'M') fail("not a BMP file (no BM header)");
     std::uint32_t declared = v.u32(2);
     if (declared != 0 && declared > file.size())
@@ -96,6 +99,64 @@ Bytes bmp_to_dib(const Bytes& file) {
     Bytes dib(file.begin() + kFileHeader, file.begin() + static_cast<std::ptrdiff_t>(kFileHeader + l.header_bytes));
     dib.insert(dib.end(), file.begin() + pixels_at, file.begin() + static_cast<std::ptrdiff_t>(pixels_at + l.pixel_bytes));
     return dib;
+}
+
+std::uint8_t premultiply(std::uint16_t colour, std::uint16_t alpha) {
+    constexpr std::uint64_t kScale = 65535ull * 257ull;  // odd, so no value lies exactly halfway
+    return static_cast<std::uint8_t>((std::uint64_t{colour} * alpha + kScale / 2) / kScale);
+}
+
+Bytes premultiplied_dib(const Rgba16Image& image) {
+    const std::uint32_t pixel_bytes = image.width * image.height * 4;
+    Bytes dib;
+    dib.reserve(kV5Header + pixel_bytes);
+    append32(dib, kV5Header);
+    append32(dib, image.width);
+    append32(dib, image.height);  // positive: rows bottom-up
+    append16(dib, 1);
+    append16(dib, 32);
+    append32(dib, 3);  // BI_BITFIELDS
+    append32(dib, pixel_bytes);
+    for (int i = 0; i < 4; ++i) append32(dib, 0);  // resolution, color table
+    for (std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) append32(dib, mask);
+    append32(dib, 0x73524742);                      // LCS_sRGB
+    for (int i = 0; i < 12; ++i) append32(dib, 0);  // endpoints and gamma, unused with sRGB
+    append32(dib, 4);                               // LCS_GM_IMAGES
+    for (int i = 0; i < 3; ++i) append32(dib, 0);   // no profile, reserved
+    for (std::uint32_t row = image.height; row-- > 0;) {
+        const std::uint16_t* p = image.samples.data() + std::size_t{row} * image.width * 4;
+        for (std::uint32_t x = 0; x < image.width; ++x, p += 4) {
+            dib.insert(dib.end(), {premultiply(p[2], p[3]), premultiply(p[1], p[3]), premultiply(p[0], p[3]),
+                                   premultiply(p[3], 0xFFFF)});
+        }
+    }
+    return dib;
+}
+
+Bytes premultiply_bmp_alpha(const Bytes& dib) {
+    const DibInfo info = dib_info(dib);
+    if (!info.alpha) return dib;
+    ByteView v(dib);
+    if (v.u32(40) != 0x00FF0000 || v.u32(44) != 0x0000FF00 || v.u32(48) != 0x000000FF || v.u32(52) != 0xFF000000)
+        fail("the bitmap's alpha channel is not stored as the fourth byte after blue, green and red; save the picture "
+             "as PNG instead");
+    Rgba16Image image;
+    image.width = static_cast<std::uint32_t>(info.width);
+    image.height = static_cast<std::uint32_t>(info.height < 0 ? -info.height : info.height);
+    const std::size_t pixels_at = dib.size() - std::size_t{image.width} * image.height * 4;
+    bool any_alpha = false;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        const std::uint32_t stored_row = info.height < 0 ? y : image.height - 1 - y;
+        const std::uint8_t* p = dib.data() + pixels_at + std::size_t{stored_row} * image.width * 4;
+        for (std::uint32_t x = 0; x < image.width; ++x, p += 4) {
+            for (int sample : {2, 1, 0, 3}) image.samples.push_back(static_cast<std::uint16_t>(p[sample] * 257));
+            any_alpha = any_alpha || p[3] != 0;
+        }
+    }
+    if (any_alpha) return premultiplied_dib(image);
+    Bytes opaque = dib;
+    put32(opaque, 52, 0);
+    return opaque;
 }
 
 const char* picture_format(const Bytes& file) {

@@ -4,11 +4,11 @@
 #include <map>
 #include <optional>
 
-#include "bitmap_file.h"
 #include "config_check.h"
 #include "config_show.h"
 #include "file_io.h"
 #include "pe_rewrite.h"
+#include "splash_picture.h"
 #include "stamp.h"
 #include "starter_config.h"
 #include "version_info.h"
@@ -23,7 +23,7 @@ const char kUsage[] =
     "usage:\n"
     "  qdstamp init [--out app.qdcfg]\n"
     "  qdstamp build --launcher qdlauncher-bare.exe --config app.qdcfg --out MyApp.exe\n"
-    "                [--icon app.ico] [--splash splash.bmp]\n"
+    "                [--icon app.ico] [--splash splash.png [--splash-2x splash@2x.png]]\n"
     "  qdstamp check app.qdcfg\n"
     "  qdstamp show MyApp.exe [--out app.qdcfg]\n"
     "  qdstamp --version\n";
@@ -69,6 +69,22 @@ std::optional<Launcher> load_launcher(const std::string& path, Diagnostics& diag
     }
 }
 
+// A splash picture given to build (scale 1 or 2), checked; nullopt when it is
+// not given or has an error.
+std::optional<SplashPicture> load_splash(const std::string& path, int scale, Diagnostics& diags) {
+    if (path.empty()) return std::nullopt;
+    auto bytes = read_input(path, kMaxInputSize, diags);
+    if (!bytes) return std::nullopt;
+    try {
+        SplashPicture picture = read_splash_picture(*bytes, scale);
+        check_splash_picture(picture, scale, path, diags);
+        return picture;
+    } catch (const Failure& f) {
+        diags.error(path, 0, f.what());
+        return std::nullopt;
+    }
+}
+
 int finish(const Diagnostics& diags, std::ostream& err) {
     diags.print(err);
     return diags.has_errors() ? 1 : 0;
@@ -107,14 +123,9 @@ int run_build(const BuildOptions& o, std::ostream& err) {
             } catch (const Failure& f) {
                 diags.error(o.icon, 0, f.what());
             }
-    std::optional<Bytes> splash;
-    if (!o.splash.empty())
-        if (auto bytes = read_input(o.splash, kMaxInputSize, diags)) try {
-                splash = bmp_to_dib(*bytes);
-                check_splash_picture(dib_info(*splash), splash->size(), o.splash, diags);
-            } catch (const Failure& f) {
-                diags.error(o.splash, 0, f.what());
-            }
+    std::optional<SplashPicture> splash = load_splash(o.splash, 1, diags);
+    std::optional<SplashPicture> splash_2x = load_splash(o.splash_2x, 2, diags);
+    if (splash && splash_2x) check_splash_pair(*splash, *splash_2x, o.splash_2x, diags);
     if (config) {
         CheckContext context;
         context.building = true;
@@ -131,7 +142,8 @@ int run_build(const BuildOptions& o, std::ostream& err) {
     StampInputs in;
     in.config = &*config;
     in.icon = icon ? &*icon : nullptr;
-    in.splash_dib = splash ? &*splash : nullptr;
+    in.splash_dib = splash ? &splash->dib : nullptr;
+    in.splash_2x_dib = splash_2x ? &splash_2x->dib : nullptr;
     try {
         RewriteResult result = replace_resources(launcher->file, launcher->pe, stamped_resources(launcher->resources, in));
         try {
@@ -217,12 +229,16 @@ int run_command_line(const std::vector<std::string>& args, std::ostream& out, st
     };
 
     if (command == "build") {
-        if (std::string bad = allow({"--launcher", "--config", "--out", "--icon", "--splash"}); !bad.empty())
+        if (std::string bad = allow({"--launcher", "--config", "--out", "--icon", "--splash", "--splash-2x"}); !bad.empty())
             return usage_error("unknown option " + bad + " for build");
         if (!positional.empty()) return usage_error("unexpected argument " + positional[0]);
-        BuildOptions o{options["--launcher"], options["--config"], options["--out"], options["--icon"], options["--splash"]};
+        BuildOptions o{options["--launcher"], options["--config"], options["--out"],
+                       options["--icon"],     options["--splash"], options["--splash-2x"]};
         if (o.launcher.empty() || o.config.empty() || o.out.empty())
             return usage_error("build needs --launcher, --config and --out");
+        // The 2x picture belongs to the 1x picture given with it: --splash
+        // replaces both, so an earlier 2x picture never stays with a new one.
+        if (!o.splash_2x.empty() && o.splash.empty()) return usage_error("--splash-2x needs --splash");
         return run_build(o, err);
     }
     if (command == "check") {

@@ -18,7 +18,7 @@ extern const char kVersion[];
 constexpr std::uint64_t kMaxConfigSize = 4u * 1024u * 1024u;
 
 struct BuildOptions {
-    std::string launcher, config, out, icon, splash;
+    std::string launcher, config, out, icon, splash, splash_2x;
 };
 
 int run_build(const BuildOptions& options, std::ostream& err);

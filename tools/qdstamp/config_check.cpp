@@ -19,11 +19,6 @@ namespace {
 constexpr std::size_t kJvmOptionsWarn = 31000;
 constexpr std::size_t kJvmOptionsLimit = 31744;
 
-// A splash picture beyond these is refused; beyond the second pair it is a warning.
-constexpr std::int64_t kSplashMaxWidth = 1920, kSplashMaxHeight = 1200;
-constexpr std::size_t kSplashMaxBytes = 8u * 1024u * 1024u;
-constexpr std::int64_t kSplashWarnWidth = 1024, kSplashWarnHeight = 768;
-
 std::optional<std::int32_t> parse_integer(std::u16string_view text) {
     std::size_t i = 0;
     bool negative = false;
@@ -442,11 +437,11 @@ public:
 
         if (is_true(4)) {
             if (splash == SplashSource::Missing)
-                error(get(4)->line, "CFG_SPLASH = true needs a splash bitmap: give --splash file.bmp "
-                                    "(the launcher has no bitmap 1)");
+                error(get(4)->line, "CFG_SPLASH = true needs a splash picture: give --splash picture.png (or .bmp; "
+                                    "the launcher has no bitmap 1)");
             else if (splash == SplashSource::Unknown)
-                warning(get(4)->line, "CFG_SPLASH = true: build needs --splash file.bmp unless the launcher "
-                                      "already carries a splash bitmap");
+                warning(get(4)->line, "CFG_SPLASH = true: build needs --splash picture.png (or .bmp) unless the "
+                                      "launcher already carries a splash bitmap");
             return;
         }
         for (int id : {5, 6, 7})
@@ -529,20 +524,6 @@ void check_config(const Config& config, const CheckContext& context, Diagnostics
     }
     checker.check_relations(context);
     checker.check_version_keys(context);
-}
-
-void check_splash_picture(const DibInfo& picture, std::size_t bytes, const std::string& path, Diagnostics& diags) {
-    const std::int64_t width = picture.width;
-    const std::int64_t height = picture.height < 0 ? -std::int64_t{picture.height} : picture.height;
-    const std::string size = std::to_string(width) + "x" + std::to_string(height);
-    const std::string hint = "; scale it down (for example: convert big.bmp -resize 800x600 BMP3:splash.bmp)";
-    if (width > kSplashMaxWidth || height > kSplashMaxHeight || bytes > kSplashMaxBytes)
-        diags.error(path, 0, "the splash picture is " + size + " pixels and " + std::to_string(bytes) +
-                                 " bytes; at most 1920x1200 pixels and 8 MiB are accepted, as the splash would cover "
-                                 "the screen and every copy of the launcher would carry it" + hint);
-    else if (width > kSplashWarnWidth || height > kSplashWarnHeight)
-        diags.warning(path, 0, "the splash picture is " + size + " pixels, larger than 1024x768: it covers most of a "
-                                   "small screen" + hint);
 }
 
 }  // namespace qdstamp

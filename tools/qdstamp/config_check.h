@@ -1,12 +1,10 @@
-// Checks a parsed configuration against what the launcher can read, and the
-// pictures given to build.
+// Checks a parsed configuration against what the launcher can read.
 #pragma once
 
 #include <map>
 #include <optional>
 #include <string>
 
-#include "bitmap_file.h"
 #include "config_file.h"
 #include "diagnostics.h"
 
@@ -30,8 +28,5 @@ struct CheckContext {
 };
 
 void check_config(const Config& config, const CheckContext& context, Diagnostics& diags);
-
-// The splash picture given to build: its size on the screen and in the file.
-void check_splash_picture(const DibInfo& picture, std::size_t bytes, const std::string& path, Diagnostics& diags);
 
 }  // namespace qdstamp

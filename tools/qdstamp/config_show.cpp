@@ -50,6 +50,19 @@ std::string record_lines(const RecordInfo& info, const std::u16string& text) {
     }
 }
 
+// The size and kind of a splash bitmap, for the comment lines of show.
+std::string splash_line(const Resource* bitmap, const char* label) {
+    if (!bitmap) return std::string(label) + "none\n";
+    try {
+        DibInfo info = dib_info(bitmap->data);
+        return std::string(label) + std::to_string(info.width) + "x" +
+               std::to_string(info.height < 0 ? -std::int64_t{info.height} : info.height) + ", " +
+               std::to_string(info.bit_count) + " bits per pixel" + (info.alpha ? ", premultiplied alpha" : "") + "\n";
+    } catch (const Failure& f) {
+        return std::string(label) + "present but unreadable (" + f.what() + ")\n";
+    }
+}
+
 }  // namespace
 
 std::string show_config(const std::vector<Resource>& resources, const std::string& file, Diagnostics& diags) {
@@ -101,17 +114,9 @@ std::string show_config(const std::vector<Resource>& resources, const std::strin
     } else {
         out << "# Icon: none\n";
     }
-    if (const Resource* bitmap = find_resource(resources, kRtBitmap, 1)) {
-        try {
-            DibInfo info = dib_info(bitmap->data);
-            out << "# Splash bitmap: " << info.width << "x" << (info.height < 0 ? -info.height : info.height) << ", "
-                << info.bit_count << " bits per pixel\n";
-        } catch (const Failure& f) {
-            out << "# Splash bitmap: present but unreadable (" << f.what() << ")\n";
-        }
-    } else {
-        out << "# Splash bitmap: none\n";
-    }
+    out << splash_line(find_resource(resources, kRtBitmap, 1), "# Splash bitmap: ");
+    if (const Resource* double_size = find_resource(resources, kRtBitmap, 2))
+        out << splash_line(double_size, "# Splash bitmap 2x: ");
     out << "# Manifest: " << (find_resource(resources, kRtManifest, 1) ? "present" : "none") << "\n";
     if (!notes.str().empty()) out << "\n" << notes.str();
     return out.str();

@@ -10,12 +10,6 @@ namespace {
 constexpr std::size_t kMaxImages = 64;
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-std::uint32_t big32(const ByteView& v, std::size_t at) {
-    v.need(at, 4, "PNG field");
-    const std::uint8_t* p = v.data() + at;
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
-
 bool is_png(const Bytes& data) {
     if (data.size() < 8) return false;
     for (int i = 0; i < 8; ++i)
@@ -26,10 +20,10 @@ bool is_png(const Bytes& data) {
 // Checks a PNG image's IHDR against the directory entry; returns bits per pixel.
 std::uint16_t check_png(const Bytes& data, std::uint32_t width, std::uint32_t height, const std::string& label) {
     ByteView v(data);
-    if (data.size() < 8 + 25 || big32(v, 8) != 13 || data[12] != 'I' || data[13] != 'H' || data[14] != 'D' || data[15] != 'R')
+    if (data.size() < 8 + 25 || v.u32be(8) != 13 || data[12] != 'I' || data[13] != 'H' || data[14] != 'D' || data[15] != 'R')
         fail(label + ": PNG image without an IHDR header");
-    if (big32(v, 16) != width || big32(v, 20) != height)
-        fail(label + ": PNG image is " + std::to_string(big32(v, 16)) + "x" + std::to_string(big32(v, 20)) +
+    if (v.u32be(16) != width || v.u32be(20) != height)
+        fail(label + ": PNG image is " + std::to_string(v.u32be(16)) + "x" + std::to_string(v.u32be(20)) +
              " but the directory says " + std::to_string(width) + "x" + std::to_string(height));
     std::uint8_t depth = data[24], color_type = data[25];
     int channels;

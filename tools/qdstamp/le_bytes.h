@@ -64,6 +64,12 @@ public:
     std::int32_t i32(std::uint64_t offset) const {
         return static_cast<std::int32_t>(u32(offset));
     }
+    // Big-endian, as PNG stores its numbers.
+    std::uint32_t u32be(std::uint64_t offset) const {
+        need(offset, 4, "32-bit value");
+        return (static_cast<std::uint32_t>(data_[offset]) << 24) | (static_cast<std::uint32_t>(data_[offset + 1]) << 16) |
+               (static_cast<std::uint32_t>(data_[offset + 2]) << 8) | static_cast<std::uint32_t>(data_[offset + 3]);
+    }
     Bytes slice(std::uint64_t offset, std::uint64_t length) const {
         need(offset, length, "block");
         return Bytes(data_ + offset, data_ + offset + length);

@@ -20,7 +20,7 @@ std::vector<Resource> stamped_resources(const std::vector<Resource>& launcher, c
     for (const Resource& r : launcher) {
         if (r.type.is(kRtRcData)) continue;
         if (in.icon && (r.type.is(kRtIcon) || r.type.is(kRtGroupIcon))) continue;
-        if (in.splash_dib && r.type.is(kRtBitmap) && r.name.is(1)) continue;
+        if (in.splash_dib && r.type.is(kRtBitmap) && (r.name.is(1) || r.name.is(2))) continue;
         if (new_version && r.type.is(kRtVersion)) continue;
         out.push_back(r);
     }
@@ -38,6 +38,7 @@ std::vector<Resource> stamped_resources(const std::vector<Resource>& launcher, c
         add(kRtGroupIcon, 1, build_icon_group(*in.icon));
     }
     if (in.splash_dib) add(kRtBitmap, 1, *in.splash_dib);
+    if (in.splash_2x_dib) add(kRtBitmap, 2, *in.splash_2x_dib);
     if (new_version) {
         std::map<std::string, std::u16string> keys;
         for (const auto& [key, value] : in.config->version) keys[key] = value.text;

@@ -17,7 +17,8 @@ Bytes record_data(std::u16string_view text);
 struct StampInputs {
     const Config* config = nullptr;
     const std::vector<IconImage>* icon = nullptr;  // replaces every RT_GROUP_ICON/RT_ICON when set
-    const Bytes* splash_dib = nullptr;             // becomes RT_BITMAP 1 when set
+    const Bytes* splash_dib = nullptr;             // becomes RT_BITMAP 1 when set; replaces RT_BITMAP 2 too
+    const Bytes* splash_2x_dib = nullptr;          // becomes RT_BITMAP 2 when set (with splash_dib)
 };
 
 // The launcher's resources with every RT_RCDATA entry replaced by the
