@@ -4,12 +4,12 @@ namespace {
 
 const DWORD STANDARD_HANDLES[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
 
-} // namespace
-
 bool isKernelHandle(HANDLE handle) {
     ULONG_PTR value = reinterpret_cast<ULONG_PTR>(handle);
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && (value & 3) == 0;
 }
+
+} // namespace
 
 size_t shareStandardHandles(STARTUPINFOW& startup, HANDLE (&listed)[3]) {
     HANDLE* slots[3] = {&startup.hStdInput, &startup.hStdOutput, &startup.hStdError};

@@ -7,8 +7,11 @@
 
 // Gives the child the launcher's standard input, output and error: sets them
 // in `startup` (with STARTF_USESTDHANDLES) and makes each inheritable. Returns
-// in `listed` those that go in the list of inherited handles (see
-// isKernelHandle) and their number.
+// in `listed` those that go in the list of inherited handles, and their
+// number: the kernel handles. Before Windows 8 the handles of a console are
+// values of the console's own, with the two low bits set (kernel handles have
+// them clear); the list refuses them, and the system gives them to a console
+// child by its own rules.
 size_t shareStandardHandles(STARTUPINFOW& startup, HANDLE (&listed)[3]);
 
 // Creation flags for the child besides the priority class: none when the
@@ -44,10 +47,3 @@ ConsoleEventAction consoleEventAction(DWORD event);
 // The handler routine: TRUE for a survived event, FALSE for one passed on;
 // never returns for a held one.
 BOOL WINAPI onConsoleEvent(DWORD event);
-
-// Whether a handle can go in the child's list of inherited handles: a kernel
-// handle, not none. Before Windows 8 the handles of a console are values of
-// the console's own, with the two low bits set (kernel handles have them
-// clear); the list refuses them, and the system gives them to a console child
-// by its own rules.
-bool isKernelHandle(HANDLE handle);
