@@ -1,9 +1,9 @@
 // Start-up overhead of the launcher: starts, alternately, (a) the stand-in
 // runtime directly and (b) the launcher, which starts the same stand-in as its
 // child, and prints the medians and the median of the pairwise ratios b/a,
-// without and with "--qd-debug".
+// without and with "--qd-debug". The console launcher's folder has java.exe.
 //
-//   bench_startup.exe <app folder with tool.exe and jvm\bin\javaw.exe> [runs]
+//   bench_startup.exe <app folder with tool.exe and jvm\bin\<program>> [runs] [program, default javaw.exe]
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,8 +16,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::wstring app = argv[1];
     int runs = argc > 2 ? _wtoi(argv[2]) : 40;
+    std::wstring program = argc > 3 ? argv[3] : L"javaw.exe";
     std::wstring launcher = app + L"\\tool.exe";
-    std::wstring runtime = app + L"\\jvm\\bin\\javaw.exe";
+    std::wstring runtime = app + L"\\jvm\\bin\\" + program;
 
     // One unmeasured round warms the file cache.
     bench::timeRun(runtime, L"", app);
@@ -37,10 +38,10 @@ int wmain(int argc, wchar_t** argv) {
             launched.push_back(b);
             ratios.push_back(b / a);
         }
-        std::printf("launcher %-12ls runs %d: direct child median %.1f ms, through the launcher %.1f ms, "
+        std::printf("%-9ls launcher %-12ls runs %d: direct child median %.1f ms, through the launcher %.1f ms, "
                     "median ratio b/a %.2f\n",
-                    *arguments ? arguments : L"(plain)", runs, bench::median(direct), bench::median(launched),
-                    bench::median(ratios));
+                    program.c_str(), *arguments ? arguments : L"(plain)", runs, bench::median(direct),
+                    bench::median(launched), bench::median(ratios));
     }
     return 0;
 }

@@ -55,7 +55,7 @@ same_listing() {  # same_listing <archive listing> <expected lines...>
 }
 docs=(LICENSE README.txt demo/DemoApp.qdcfg demo/splash.bmp docs/README.md docs/keys.md docs/qdstamp.md)
 check "$zip: unexpected listing" same_listing "$(unzip -Z1 "$zip")" \
-    $(printf "$zip_top/%s\n" "${docs[@]}" qdlauncher-bare.exe qdstamp.exe)
+    $(printf "$zip_top/%s\n" "${docs[@]}" qdlauncher-bare.exe qdlauncher-console-bare.exe qdstamp.exe)
 check "$tar: unexpected listing" same_listing "$(tar tzf "$tar")" \
     $(printf "$tar_top/%s\n" "${docs[@]}" qdstamp)
 check "$zip: damaged archive" unzip -tqq "$zip"

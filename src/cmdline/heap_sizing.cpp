@@ -5,9 +5,11 @@
 
 #include "config/config_records.h"
 #include "diag/debug_log.h"
+#include "diag/console_io.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
 #include "launch/launch_state.h"
+#include "launch/launcher_variant.h"
 
 namespace {
 
@@ -153,5 +155,6 @@ int sizeMaxHeap(unsigned long long freeBytes) {
     // A damaged record must not lead to a question about a wrong figure.
     if (configFaulted()) return 0;
     TextBuffer args = textBufferOver(launcherArgs, LONG_TEXT_CAPACITY);
-    return applyMaxHeap(args, freeBytes, minMb, preferredMb, maxMb, GetThreadLocale(), showMessageBox);
+    return applyMaxHeap(args, freeBytes, minMb, preferredMb, maxMb, GetThreadLocale(),
+                        CONSOLE_LAUNCHER ? askOnConsole : showMessageBox);
 }

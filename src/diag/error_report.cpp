@@ -2,10 +2,38 @@
 
 #include <windows.h>
 
+#include "diag/console_io.h"
 #include "diag/debug_log.h"
 #include "diag/ui_calls.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
+#include "launch/launcher_variant.h"
+
+namespace {
+
+// The message box, or for the console launcher the same text on standard error.
+void showReport() {
+    if (CONSOLE_LAUNCHER) {
+        writeErrorLine(messageText);
+    } else {
+        showMessageBox(messageText, errorTitle, MB_OK);
+    }
+}
+
+// The help or download page: opened in the browser, or for the console
+// launcher (whose user may be a script, or on a machine without a desktop)
+// named on a line of its own after the report.
+void offerHelpPage() {
+    if (CONSOLE_LAUNCHER) {
+        logLine(L"Help URL:\t%s\n", helpUrl);
+        writeErrorLine(helpUrl);
+    } else {
+        logLine(L"Open URL:\t%s\n", helpUrl);
+        openWithShell(helpUrl);
+    }
+}
+
+} // namespace
 
 void appendToMessage(const wchar_t* text) {
     TextBuffer message = textBufferOver(messageText, MESSAGE_CAPACITY);
@@ -71,14 +99,11 @@ void reportError() {
         logLine(L"Error:\t\t%s\n", shown);
         appendToMessage(L"\n\n");
         appendToMessage(shown);
-        showMessageBox(messageText, errorTitle, MB_OK);
+        showReport();
         if (systemText != nullptr) LocalFree(systemText);
     } else {
-        showMessageBox(messageText, errorTitle, MB_OK);
+        showReport();
     }
-    if (helpUrl[0] != 0) {
-        logLine(L"Open URL:\t%s\n", helpUrl);
-        openWithShell(helpUrl);
-    }
+    if (helpUrl[0] != 0) offerHelpPage();
     closeDebugLog();
 }

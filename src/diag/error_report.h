@@ -1,6 +1,8 @@
 // The one way the launcher reports a failure: a message box with messageText
 // (plus the system's text for failureCode), titled errorTitle, then the page in
-// helpUrl; the report also closes the debug log.
+// helpUrl; the report also closes the debug log. The console launcher writes
+// the same text to standard error instead, and the page's address on a line
+// of its own after it.
 //
 // Which system error code a report shows is carried with the failure in
 // failureCode (launch_state.h explains the convention): call noteFailedCall or

@@ -13,8 +13,13 @@
 // (launch/program_name.h) and the show code; wWinMain's result goes to
 // ExitProcess, which is where the start-up's exit ended too.
 //
-// A console form of the launcher uses the same entry: it is built with
-// QD_CONSOLE defined and linked for the console subsystem.
+// The console launcher uses the same entry: built with QD_CONSOLE and linked
+// for the console subsystem, it calls wmain instead of wWinMain. The C
+// runtime's console start-up adds nothing a console program needs here: it
+// would split the command line into argv (the launcher hands the text on
+// unsplit, as the GUI launcher does), set up stdio (the launcher writes with
+// WriteFile and WriteConsoleW) and install handlers the launcher has no use
+// for; Ctrl+C is the launcher's own concern (launch/console_child.h).
 #include <windows.h>
 
 #include "launch/launch_sequence.h"
@@ -25,11 +30,11 @@ extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
 
-#ifdef QD_CONSOLE
-// A console program has no show code of its own: its first window takes the
-// one its starter chose, as SW_SHOWDEFAULT says.
-int startupShowCode() { return SW_SHOWDEFAULT; }
-#else
+HINSTANCE thisInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+PWSTR argumentText() { return const_cast<PWSTR>(skipProgramName(GetCommandLineW())); }
+
+#ifndef QD_CONSOLE
 // The show code the starter asked for, as wWinMain receives it.
 int startupShowCode() {
     STARTUPINFOW startup = {};
@@ -41,15 +46,26 @@ int startupShowCode() {
 
 } // namespace
 
+#ifdef QD_CONSOLE
+// The console launcher's main function, in its form without parameters: like
+// the GUI launcher it takes the command line as one text, which it reads
+// itself. A console program has no show code; a window it showed would take
+// the one its starter chose, as SW_SHOWDEFAULT says.
+int wmain() { return launcherMain(thisInstance(), argumentText(), SW_SHOWDEFAULT); }
+#else
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR argumentText, int showCode) {
     return launcherMain(instance, argumentText, showCode);
 }
+#endif
 
 extern "C" __attribute__((used, noreturn)) void launcherEntry() {
     // Only the system directory may supply DLLs: a DLL dropped next to the
     // launcher (in a downloads folder, say) is never loaded.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    PWSTR argumentText = const_cast<PWSTR>(skipProgramName(GetCommandLineW()));
-    int exitCode = wWinMain(reinterpret_cast<HINSTANCE>(&__ImageBase), nullptr, argumentText, startupShowCode());
+#ifdef QD_CONSOLE
+    int exitCode = wmain();
+#else
+    int exitCode = wWinMain(thisInstance(), nullptr, argumentText(), startupShowCode());
+#endif
     ExitProcess(static_cast<UINT>(exitCode));
 }

@@ -3,11 +3,14 @@
 #include "launch/launch_sequence.h"
 
 #include "config/config_records.h"
+#include "diag/console_io.h"
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
 #include "launch/bounded_text.h"
+#include "launch/console_child.h"
 #include "launch/launch_state.h"
+#include "launch/launcher_variant.h"
 #include "launch/output_capture.h"
 #include "launch/splash.h"
 #include "runtime/private_launcher.h"
@@ -130,15 +133,22 @@ int startChild() {
 
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof(startup.StartupInfo);
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdError = stderrCapture.pipeWrite;
-    startup.StartupInfo.hStdOutput = stdoutCapture.pipeWrite;
+    HANDLE standard[3] = {};
+    size_t standardCount = 0;
+    DWORD flags = priorityClass;
+    if (CONSOLE_LAUNCHER) {
+        standardCount = shareStandardHandles(startup.StartupInfo, standard);
+        flags |= consoleCreationFlags();
+    } else {
+        startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+        startup.StartupInfo.hStdError = stderrCapture.pipeWrite;
+        startup.StartupInfo.hStdOutput = stdoutCapture.pipeWrite;
+    }
 
     // Everything else the launcher holds stays out of the child, and so out of
     // every process the Java application starts (with inheritance on).
     HANDLE inherited[MAX_INHERITED_HANDLES];
-    size_t count = listInheritedHandles(inherited, nullptr, 0);
-    DWORD flags = priorityClass;
+    size_t count = listInheritedHandles(inherited, standard, standardCount);
     if (count > 0) {
         startup.lpAttributeList = inheritOnly(inherited, count);
         if (startup.lpAttributeList == nullptr) return -1;
@@ -193,14 +203,56 @@ void activateRunningInstance() {
     }
 }
 
+namespace {
+
+// After the child's end: its exit code, which becomes the launcher's own.
+void readChildExitCode() {
+    GetExitCodeProcess(child.hProcess, &childExitCode);
+    logLine(L"Exit code:\t%d\n", static_cast<int>(childExitCode));
+}
+
+// The last step of a run whose child was started and has ended.
+int endWithChild() {
+    logLine(L"Exit code:\t%d\n", static_cast<int>(childExitCode));
+    releaseChild();
+    return static_cast<int>(childExitCode);
+}
+
+// The console launcher's run once the preparation is done: the child shares
+// the launcher's console and standard handles, so there are no pipes, no
+// capture files and no quick-failure report, and no window of any kind.
+int runConsoleChild() {
+    watchConsoleEvents();
+    if (startChild() != 0) {
+        reportError();
+        return EXIT_REPORTED_FAILURE;
+    }
+    WaitForSingleObject(child.hProcess, INFINITE);
+    readChildExitCode();
+    return endWithChild();
+}
+
+// The console launcher's word when another instance holds CFG_MUTEX.
+void reportAnotherInstance() {
+    wchar_t line[NAME_CAPACITY + 64];
+    TextBuffer b = emptyTextBuffer(line, NAME_CAPACITY + 64);
+    appendText(b, errorTitle);
+    appendText(b, L": another instance is already running.");
+    writeErrorLine(line);
+}
+
+} // namespace
+
 int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) {
     int prepared = prepareLaunch(argumentText);
     if (prepared == PREPARE_ANOTHER_INSTANCE) {
-        activateRunningInstance();
+        // A console launcher has no window to bring forward: it says why it ends.
+        if (!CONSOLE_LAUNCHER) activateRunningInstance();
         if (configFaulted()) {
             reportError();
             return EXIT_REPORTED_FAILURE;
         }
+        if (CONSOLE_LAUNCHER) reportAnotherInstance();
         closeDebugLog();
         return EXIT_ANOTHER_INSTANCE;
     }
@@ -208,6 +260,7 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
         reportError();
         return EXIT_REPORTED_FAILURE;
     }
+    if (CONSOLE_LAUNCHER) return runConsoleChild();
 
     // "--qd-no-splash" keeps a configured splash away; "--qd-no-splash-err"
     // is a different switch and does not.
@@ -239,14 +292,11 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
     if (stdoutRequested && !startCapture(stdoutCapture)) return failAfterSplash();
 
     waitForChildEnd();
-    GetExitCodeProcess(child.hProcess, &childExitCode);
-    logLine(L"Exit code:\t%d\n", static_cast<int>(childExitCode));
+    readChildExitCode();
 
     collectCapture(stderrCapture);
     collectCapture(stdoutCapture);
 
     reportQuickFailure();
-    logLine(L"Exit code:\t%d\n", static_cast<int>(childExitCode));
-    releaseChild();
-    return static_cast<int>(childExitCode);
+    return endWithChild();
 }

@@ -1,8 +1,12 @@
-// The program the child runs, named once for every check of a runtime folder.
-// A console build switches it at compile time (-DQD_RUNTIME_PROGRAM=L"java.exe").
+// The program the child runs, named once for every check of a runtime folder:
+// javaw.exe for the GUI launcher, java.exe for the console launcher (built
+// with QD_CONSOLE, launch/launcher_variant.h), which shares its console with
+// the child.
 #pragma once
 
-#ifndef QD_RUNTIME_PROGRAM
+#ifdef QD_CONSOLE
+#define QD_RUNTIME_PROGRAM L"java.exe"
+#else
 #define QD_RUNTIME_PROGRAM L"javaw.exe"
 #endif
 

@@ -33,7 +33,13 @@ void LauncherTest::SetUp() {
 void LauncherTest::installRuntime(const std::wstring& relative) {
     std::wstring bin = joinPath(joinPath(appDir, relative), L"bin");
     ASSERT_TRUE(makeDirectories(bin));
-    ASSERT_TRUE(CopyFileW(fakeRuntimePath().c_str(), joinPath(bin, L"javaw.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(runtimeStandIn.c_str(), joinPath(bin, runtimeProgram).c_str(), FALSE));
+}
+
+void LauncherTest::useConsoleLauncher() {
+    bareLauncher = consoleBareLauncherPath();
+    runtimeStandIn = fakeConsoleRuntimePath();
+    runtimeProgram = L"java.exe";
 }
 
 void LauncherTest::childActions(const std::string& actions) {
@@ -47,14 +53,15 @@ void LauncherTest::prepareLauncher() {
         launcherPrepared = true;
         return;
     }
-    ASSERT_TRUE(CopyFileW(bareLauncherPath().c_str(), exePath().c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(bareLauncher.c_str(), exePath().c_str(), FALSE));
     ASSERT_TRUE(stampRecords(exePath(), records));
     launcherPrepared = true;
 }
 
 RunResult LauncherTest::launch(const std::wstring& arguments, const Answer& answer, DWORD timeoutMs) {
     prepareLauncher();
-    RunResult result = runProgram(exePath(), arguments, testDir, environment, answer, timeoutMs, whileRunning);
+    RunResult result =
+        runProgram(exePath(), arguments, testDir, environment, answer, timeoutMs, whileRunning, creationFlags);
     EXPECT_TRUE(result.started) << "the launcher could not be started: error " << result.startError;
     EXPECT_TRUE(result.finished) << "the launcher did not end within " << timeoutMs << " ms";
     return result;

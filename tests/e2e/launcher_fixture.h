@@ -10,7 +10,8 @@ class LauncherTest : public ::testing::Test {
 protected:
     void SetUp() override;
 
-    // The folder layout: testDir\app\tool.exe, testDir\app\jvm\bin\javaw.exe.
+    // The folder layout: testDir\app\tool.exe, testDir\app\jvm\bin\javaw.exe
+    // (java.exe for the console launcher).
     std::wstring testDir;
     std::wstring appDir;
     std::wstring exeName = L"tool.exe";
@@ -21,6 +22,10 @@ protected:
 
     // Puts the stand-in runtime at appDir\<relative>\bin\javaw.exe.
     void installRuntime(const std::wstring& relative = L"jvm");
+    // Makes the test one of the console launcher: its record-free build is
+    // stamped, and the runtime's program is the console stand-in java.exe.
+    void useConsoleLauncher();
+    std::wstring runtimeProgram = L"javaw.exe";
     // What the stand-in runtime does when started (see fake_javaw.cpp).
     void childActions(const std::string& actions);
 
@@ -45,9 +50,13 @@ protected:
 
     // Looks at the running launcher (by process id) on every poll of launch().
     e2e::Observer whileRunning;
+    // Added to the launcher's creation flags by launch().
+    DWORD creationFlags = 0;
 
 private:
     bool launcherPrepared = false;
+    std::wstring bareLauncher = e2e::bareLauncherPath();
+    std::wstring runtimeStandIn = e2e::fakeRuntimePath();
 };
 
 // The shipped configuration, read from the built qdlauncher.exe.

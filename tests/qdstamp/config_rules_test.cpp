@@ -18,6 +18,7 @@ struct BuildInputs {
     Bytes icon;    // --icon a.ico when not empty
     Bytes splash;  // --splash s.bmp when not empty
     Bytes splash_2x = {};  // --splash-2x s2.png when not empty
+    bool console = false;  // the launcher is a console program (tiny-console.exe)
 };
 
 // A w x h RGBA picture, every pixel opaque grey, or fully transparent.
@@ -313,6 +314,14 @@ std::vector<RuleCase> rule_cases() {
         {"--splash without CFG_SPLASH", config_with(""), 0,
          "warning: t.qdcfg: --splash is given but CFG_SPLASH is not true: the picture is stored in the launcher and never shown", 1,
          BuildInputs{{}, qdtest::make_bmp(64, 40, 8)}},
+
+        // The console launcher (told apart by its PE subsystem) has no windows.
+        {"window settings in a console launcher",
+         config_with("CFG_SPLASH = true\nCFG_SPLASH_TIMEOUT = 30\nCFG_WAIT = true\nCFG_INSTANCE_TITLE = Tool\n"), 0,
+         "warning: t.qdcfg:2: CFG_SPLASH is ignored by the console launcher, which shows no splash screen", 5,
+         BuildInputs{{}, qdtest::make_bmp(64, 40, 8), {}, true}},
+        {"switched-off window settings in a console launcher", config_with("CFG_SPLASH = false\nCFG_WAIT = false\n"), 0,
+         "", -1, BuildInputs{{}, {}, {}, true}},
     };
 }
 
@@ -332,7 +341,7 @@ TEST_P(ConfigRules, Check) {
     std::string path = scratch.write("t.qdcfg", c.text);
     std::vector<std::string> args = {"check", path};
     if (c.build) {
-        const std::string tiny = qdtest::fixture("tiny.exe");
+        const std::string tiny = qdtest::fixture(c.build->console ? "tiny-console.exe" : "tiny.exe");
         if (tiny.empty()) GTEST_SKIP() << "no MinGW fixture";
         args = {"build", "--launcher", tiny, "--config", path, "--out", scratch.path("out.exe")};
         if (!c.build->icon.empty()) args.insert(args.end(), {"--icon", scratch.write("a.ico", c.build->icon)});

@@ -14,7 +14,7 @@ using qdstamp::Bytes;
 
 // Fixture executables built by MinGW in the test build tree; empty when no
 // cross compiler was found (tests needing them skip).
-std::string fixture(const char* name);  // "resprobe.exe", "tiny.exe", "bare.exe"
+std::string fixture(const char* name);  // "resprobe.exe", "tiny.exe", "tiny-console.exe", "bare.exe"
 std::string data_file(const char* name);  // files in tests/qdstamp/data
 
 // A scratch directory per test, removed at the end of the test.

@@ -84,6 +84,8 @@ std::wstring testProgramDir() {
 std::wstring bareLauncherPath() { return joinPath(testProgramDir(), L"qdlauncher-bare.exe"); }
 std::wstring shippedLauncherPath() { return joinPath(testProgramDir(), L"qdlauncher.exe"); }
 std::wstring fakeRuntimePath() { return joinPath(testProgramDir(), L"fake_javaw.exe"); }
+std::wstring consoleBareLauncherPath() { return joinPath(testProgramDir(), L"qdlauncher-console-bare.exe"); }
+std::wstring fakeConsoleRuntimePath() { return joinPath(testProgramDir(), L"fake_java.exe"); }
 
 Records readRecords(const std::wstring& exe) {
     Records records;
@@ -303,7 +305,7 @@ std::wstring systemErrorText(DWORD code) {
 
 RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingDir,
                      const std::map<std::wstring, std::wstring>& environment, const Answer& answer,
-                     DWORD timeoutMs, const Observer& whileRunning) {
+                     DWORD timeoutMs, const Observer& whileRunning, DWORD creationFlags) {
     RunResult result;
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty()) commandLine += L" " + arguments;
@@ -312,7 +314,7 @@ RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, con
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     ULONGLONG start = GetTickCount64();
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT | creationFlags,
                         &block[0], workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &process)) {
         result.startError = GetLastError();
         return result;

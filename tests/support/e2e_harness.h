@@ -21,6 +21,9 @@ std::wstring testProgramDir();
 std::wstring bareLauncherPath();
 std::wstring shippedLauncherPath();
 std::wstring fakeRuntimePath();
+// The console launcher without records, and the stand-in for java.exe.
+std::wstring consoleBareLauncherPath();
+std::wstring fakeConsoleRuntimePath();
 
 // The RT_RCDATA records (language 0x0400) of an executable.
 Records readRecords(const std::wstring& exe);
@@ -86,10 +89,11 @@ struct RunResult {
 using Observer = std::function<void(DWORD pid)>;
 
 // Runs a program to its end (or the deadline), answering every message box it
-// shows. `environment` entries are added to (or replace) the test's own.
+// shows. `environment` entries are added to (or replace) the test's own;
+// `creationFlags` are added to the program's (CREATE_NEW_CONSOLE, say).
 RunResult runProgram(const std::wstring& exe, const std::wstring& arguments, const std::wstring& workingDir,
                      const std::map<std::wstring, std::wstring>& environment, const Answer& answer,
-                     DWORD timeoutMs, const Observer& whileRunning = nullptr);
+                     DWORD timeoutMs, const Observer& whileRunning = nullptr, DWORD creationFlags = 0);
 
 // A top-level window as another program sees it.
 struct WindowInfo {

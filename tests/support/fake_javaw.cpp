@@ -1,4 +1,5 @@
-// Stand-in for a Java runtime's javaw.exe in end-to-end tests.
+// Stand-in for a Java runtime's javaw.exe in end-to-end tests; built as the
+// console program fake_java.exe it stands in for java.exe.
 //
 // It records what it received into the file named by QDTEST_CHILD_RECORD
 // (UTF-16LE lines "key=value": exe, commandline, cwd, the standard handles'
@@ -21,6 +22,9 @@
 //   spawn <command line>   start a process that inherits this one's handles
 //   spawn-self <ms>        start a copy of this program that inherits this one's
 //                          handles (its output pipes too) and only sleeps <ms>
+//   stdin-to-stdout        copy the standard input to the standard output to its end
+//   on-ctrl-c <code>       from now on, end with that exit code on Ctrl+C
+//   send-ctrl-c            send Ctrl+C to every process of this console
 //   exit <code>            end with that exit code (default: 0 at the end)
 #include <windows.h>
 
@@ -175,9 +179,24 @@ void startInheriting(std::wstring commandLine) {
     }
 }
 
-} // namespace
+void copyInputToOutput() {
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        writeAll(GetStdHandle(STD_OUTPUT_HANDLE), std::string(chunk, got));
+    }
+}
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
+// A Java runtime's handler ends the runtime on Ctrl+C, with 130 after its
+// shutdown hooks.
+DWORD ctrlCExitCode;
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    if (event == CTRL_C_EVENT) ExitProcess(ctrlCExitCode);
+    return FALSE;
+}
+
+int runStandIn(const wchar_t* arguments) {
     // A grandchild started by "spawn-self": it only holds the inherited handles for a while.
     const wchar_t* sleepSwitch = wcsstr(arguments, L"--sleep-only ");
     if (sleepSwitch != nullptr) {
@@ -232,6 +251,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
             wchar_t self[MAX_PATH] = {};
             GetModuleFileNameW(nullptr, self, MAX_PATH);
             startInheriting(L"\"" + std::wstring(self) + L"\" --sleep-only " + widen(argument));
+        } else if (verb == "stdin-to-stdout") {
+            copyInputToOutput();
+        } else if (verb == "on-ctrl-c") {
+            ctrlCExitCode = static_cast<DWORD>(std::stoul(argument, nullptr, 0));
+            SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+        } else if (verb == "send-ctrl-c") {
+            GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
         } else if (verb == "exit") {
             exitCode = static_cast<int>(std::stoul(argument, nullptr, 0));
             break;
@@ -239,3 +265,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
     }
     return exitCode;
 }
+
+} // namespace
+
+#ifdef QDTEST_CONSOLE
+int wmain(int, wchar_t**) { return runStandIn(GetCommandLineW()); }
+#else
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) { return runStandIn(arguments); }
+#endif

@@ -134,6 +134,7 @@ int run_build(const BuildOptions& o, std::ostream& err) {
         if (launcher) {
             const Resource* version = find_resource(launcher->resources, kRtVersion, 1);
             context.launcher_version = version ? version_strings(version->data) : std::map<std::u16string, std::u16string>();
+            context.console_launcher = launcher->pe.subsystem == kSubsystemConsole;
         }
         check_config(*config, context, diags);
     }

@@ -300,7 +300,10 @@ public:
         check_module_form();
         check_what_starts();
         check_relative_classpath();
-        check_splash(context.splash);
+        if (auto timeout = integer(6); timeout && (*timeout < 1 || *timeout > 900))
+            error(get(6)->line, "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
+        if (context.console_launcher) check_console_launcher(context.splash);
+        else check_splash(context.splash);
 
         if (auto order = integer(18); order && (*order < 0 || *order > 3))
             warning(get(18)->line, "CFG_SEARCH_ORDER " + std::to_string(*order) +
@@ -432,9 +435,6 @@ public:
     }
 
     void check_splash(SplashSource splash) {
-        if (auto timeout = integer(6); timeout && (*timeout < 1 || *timeout > 900))
-            error(get(6)->line, "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
-
         if (is_true(4)) {
             if (splash == SplashSource::Missing)
                 error(get(4)->line, "CFG_SPLASH = true needs a splash picture: give --splash picture.png (or .bmp; "
@@ -450,6 +450,21 @@ public:
         if (splash == SplashSource::Given)
             warning(get(4) ? get(4)->line : 0, "--splash is given but CFG_SPLASH is not true: the picture is stored in "
                                                "the launcher and never shown; add CFG_SPLASH = true or leave out --splash");
+    }
+
+    // What only windows make sense of is stamped in vain into the console
+    // launcher, which has none (a switched-off setting is harmless).
+    void check_console_launcher(SplashSource splash) {
+        const std::string ignored = " is ignored by the console launcher, ";
+        for (int id : {4, 5, 6, 7})
+            if (const ConfigValue* v = get(id); v && (id == 6 || is_true(id)))
+                warning(v->line, std::string(find_record(id)->name) + ignored + "which shows no splash screen");
+        if (is_true(11)) warning(get(11)->line, "CFG_WAIT" + ignored + "which has no window to keep responsive");
+        if (const ConfigValue* v = get(24))
+            warning(v->line, "CFG_INSTANCE_TITLE" + ignored + "which brings no window forward: another instance "
+                             "is reported on standard error");
+        if (splash == SplashSource::Given)
+            warning(0, "--splash" + ignored + "which shows no splash screen: the picture is stored and never shown");
     }
 
     void check_heap() {

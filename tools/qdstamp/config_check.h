@@ -25,6 +25,9 @@ struct CheckContext {
     // The input launcher's version strings (empty: it has no version
     // resource), which stay when the configuration gives no version key.
     std::optional<std::map<std::u16string, std::u16string>> launcher_version;
+    // The input launcher is the console launcher (console subsystem), which
+    // ignores the splash screen, CFG_WAIT and CFG_INSTANCE_TITLE.
+    bool console_launcher = false;
 };
 
 void check_config(const Config& config, const CheckContext& context, Diagnostics& diags);

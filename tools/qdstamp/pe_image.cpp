@@ -67,6 +67,7 @@ PeImage parse_pe(const Bytes& file) {
     pe.size_of_image = v.u32(o + 56);
     pe.size_of_headers = v.u32(o + 60);
     pe.checksum = v.u32(o + 64);
+    pe.subsystem = v.u16(o + 68);
     pe.number_of_directories = v.u32(o + 108);
     if (pe.number_of_directories > 16 ||
         kOptionalFixedSize + 8u * pe.number_of_directories > pe.size_of_optional)

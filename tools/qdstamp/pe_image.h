@@ -25,6 +25,13 @@ enum DataDirectoryIndex : unsigned {
     kDirLoadConfig = 10,
 };
 
+// The PE subsystem: a GUI program (the launcher) or a console program (the
+// console launcher).
+enum Subsystem : std::uint16_t {
+    kSubsystemGui = 2,
+    kSubsystemConsole = 3,
+};
+
 struct DataDirectory {
     std::uint32_t rva = 0;
     std::uint32_t size = 0;
@@ -55,6 +62,7 @@ struct PeImage {
     std::uint32_t size_of_image = 0;
     std::uint32_t checksum = 0;
     std::uint32_t size_of_initialized_data = 0;
+    std::uint16_t subsystem = 0;          // kSubsystemGui, kSubsystemConsole, ...
     std::uint32_t number_of_directories = 0;
     std::array<DataDirectory, 16> directories{};
     std::vector<Section> sections;

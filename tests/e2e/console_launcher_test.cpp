@@ -1,0 +1,65 @@
+// The console launcher seen from a Windows starter: exit codes, no window,
+// java.exe wherever the runtime comes from, Ctrl+C. (Pipes, reports, the
+// single instance and the low-memory question: tests/console-launcher-check.sh.)
+#include "launcher_fixture.h"
+
+using namespace e2e;
+
+namespace {
+
+class ConsoleLauncherTest : public LauncherTest {
+protected:
+    void SetUp() override {
+        LauncherTest::SetUp();
+        useConsoleLauncher();
+        installRuntime();
+    }
+};
+
+TEST_F(ConsoleLauncherTest, ExitCodesPassThroughWithoutAWindow) {
+    for (DWORD code : {0u, 3u, 259u}) {
+        SCOPED_TRACE(code);
+        SetUp();
+        childActions("exit " + std::to_string(code) + "\n");
+        size_t windowsSeen = 0;
+        whileRunning = [&](DWORD pid) { windowsSeen += topLevelWindows(pid).size(); };
+        RunResult run = launch();
+        EXPECT_EQ(code, run.exitCode);
+        EXPECT_TRUE(run.dialogs.empty());
+        EXPECT_EQ(0u, windowsSeen);
+        EXPECT_EQ(appDir + L"\\jvm\\bin\\java.exe", child().value(L"exe"));
+    }
+}
+
+// A runtime with only java.exe, found through JAVA_HOME; then the private copy.
+TEST_F(ConsoleLauncherTest, JavaExeWhereverTheRuntimeComesFrom) {
+    installRuntime(L"jdk-17");
+    ASSERT_TRUE(writeFileBytes(appDir + L"\\jdk-17\\release", "JAVA_VERSION=\"17.0.1\"\n"));
+    environment[L"JAVA_HOME"] = appDir + L"\\jdk-17";
+    records[1] = L"missing";
+    records[2] = L"17";
+    records[31] = L"java_home";
+    launch();
+    EXPECT_EQ(appDir + L"\\jdk-17\\bin\\java.exe", child().value(L"exe"));
+
+    SetUp();
+    records[9] = L"true";
+    launch();
+    std::wstring copy = appDir + L"\\jvm\\qd-launch-tmp\\" + exeName;
+    EXPECT_EQ(copy, child().value(L"exe"));
+    EXPECT_EQ(readFileBytes(fakeConsoleRuntimePath()), readFileBytes(copy));
+}
+
+// The stand-in child sends Ctrl+C to every process of its console, as the
+// console does for the keys. Without a handler the launcher would end at once;
+// had it set its console to ignore Ctrl+C, the child would never see it.
+// (Wine delivers neither Ctrl+Break nor close events: tests/unit/console_test.cpp.)
+TEST_F(ConsoleLauncherTest, CtrlCIsTheChildsToHandle) {
+    creationFlags = CREATE_NEW_CONSOLE;
+    childActions("on-ctrl-c 130\nsend-ctrl-c\nsleep 20000\nexit 5\n");
+    RunResult run = launch(L"", pressOk, 40000);
+    EXPECT_EQ(130u, run.exitCode);
+    EXPECT_EQ(L"char", child().value(L"stdin")) << "the child shares the launcher's console handles";
+}
+
+} // namespace
