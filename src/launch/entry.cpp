@@ -7,8 +7,8 @@
 // constructors or destructors, no thread-local data, no floating point, no
 // stdio, no atexit functions, no signal handlers and no heap of its own (the
 // start-up's exception filter only passed exceptions on to such handlers),
-// and the one C runtime function it calls, iswalnum, works straight away,
-// since msvcrt.dll initialises itself when it is loaded. What the start-up
+// and the two C runtime functions it calls, iswalnum and strlen, work straight
+// away, since msvcrt.dll initialises itself when it is loaded. What the start-up
 // computed for wWinMain is computed here the same way: the argument text
 // (launch/program_name.h) and the show code; wWinMain's result goes to
 // ExitProcess, which is where the start-up's exit ended too.
