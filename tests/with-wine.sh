@@ -11,6 +11,10 @@ shift
 
 export WINEPREFIX="$build_dir/wineprefix"
 export WINEDEBUG=-all
+# Wine names files on the Linux side in the locale's character set: without a
+# UTF-8 locale (a bare machine has none set) no folder with a Cyrillic or CJK
+# name can be made. C.UTF-8 is built into the C library.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko install dialogs
 
 xvfb_pid=""
