@@ -197,10 +197,23 @@ PathListRecord expandPathList(WORD id, const PathList& list, TextBuffer& expande
     return LIST_REFUSED;
 }
 
+// Ends a piece in double quotes. Backslashes at its end are doubled first:
+// the runtime splits its command line by the usual rules, which read 2n
+// backslashes before a quote as n and the quote as the piece's end, but one
+// backslash before it as a quote inside the piece, so "C:\classes\" would run
+// on into the arguments that follow.
+void closeQuote(TextBuffer& args) {
+    size_t backslashes = 0;
+    while (backslashes < args.length && args.chars[args.length - 1 - backslashes] == L'\\') ++backslashes;
+    for (; backslashes > 0; --backslashes) appendChar(args, L'\\');
+    appendChar(args, L'"');
+}
+
 // Every item and entry was followed by ";": the last one needs none.
 void closeQuotedList(TextBuffer& args) {
     if (textEndsWith(args, L';')) truncateText(args, args.length - 1);
-    appendText(args, L"\" ");
+    closeQuote(args);
+    appendChar(args, L' ');
 }
 
 // -classpath, the jar piece (may be empty) and the expanded classpath's items in
@@ -270,7 +283,7 @@ int appendJarForm(TextBuffer& args, const wchar_t* jarText, const wchar_t* exePa
         if (!textEndsWith(args, L'\\')) appendChar(args, L'\\');
         appendText(args, jarText);
     }
-    appendChar(args, L'"');
+    closeQuote(args);
     if (args.overflowed) return refuseTooLong(L"The jar path");
     return 1;
 }

@@ -34,6 +34,8 @@ struct UserCalls {
     decltype(&::SetForegroundWindow) SetForegroundWindow;
     decltype(&::SetWindowLongW) SetWindowLongW;
     decltype(&::UpdateLayeredWindow) UpdateLayeredWindow;
+    decltype(&::GetDC) GetDC;
+    decltype(&::ReleaseDC) ReleaseDC;
     // Windows 10 1607 and later only; nullptr where the system lacks it.
     decltype(&::GetDpiForWindow) GetDpiForWindow;
 };
@@ -46,6 +48,7 @@ struct GdiCalls {
     decltype(&::SelectObject) SelectObject;
     decltype(&::DeleteDC) DeleteDC;
     decltype(&::DeleteObject) DeleteObject;
+    decltype(&::GetDeviceCaps) GetDeviceCaps;
 };
 
 // The bound functions; valid after bindUserCalls() returned true.

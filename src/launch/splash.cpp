@@ -35,15 +35,6 @@ void readSplashSettings(const wchar_t* argumentText) {
     splashUntilWindow = loadConfigBool(CFG_SPLASH_UNTIL_WINDOW);
 }
 
-// Pixels per inch of the monitor the splash appears on: the primary one,
-// where the window was made. The launcher is aware of each monitor's density
-// (its manifest says so), so the system neither scales the splash nor
-// reports a size other than the screen's pixels. Before Windows 10 1607 it
-// cannot tell the density per window, and the picture keeps its own size.
-UINT splashDpi() {
-    UINT dpi = user32.GetDpiForWindow != nullptr ? user32.GetDpiForWindow(splashWindow) : 0;
-    return dpi != 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
-}
 
 // Bitmap resource `id` read in place; false when there is none, or none the
 // launcher can read (the system's loading then decides and reports).
@@ -109,7 +100,9 @@ bool showLayeredPicture(const SplashBitmap& bitmap, int width, int height, int s
         gdi32.SelectObject(memory, previous);
         gdi32.DeleteObject(picture);
     } else {
-        noteFailedCall();
+        // These two calls are not documented to leave an error code: the
+        // last-error value would be whatever an earlier call left behind.
+        explainFailure(L"The splash picture could not be drawn.");
     }
     if (memory != nullptr) gdi32.DeleteDC(memory);
     if (shown) user32.ShowWindow(splashWindow, showCode);
@@ -138,6 +131,22 @@ bool showSplashPicture(HINSTANCE instance, int showCode) {
 }
 
 } // namespace
+
+UINT splashDpi() {
+    int dpi = 0;
+    if (user32.GetDpiForWindow != nullptr) {
+        dpi = static_cast<int>(user32.GetDpiForWindow(splashWindow));
+    } else if (bindGdiCalls()) {
+        // Before Windows 10 1607 there is no density per window; the screen's
+        // is the system's, which the manifest's awareness gets unscaled.
+        HDC screen = user32.GetDC(nullptr);
+        if (screen != nullptr) {
+            dpi = gdi32.GetDeviceCaps(screen, LOGPIXELSX);
+            user32.ReleaseDC(nullptr, screen);
+        }
+    }
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
 
 bool hasNoSplashSwitch(const wchar_t* argumentText) {
     for (const wchar_t* at = findText(argumentText, NO_SPLASH_SWITCH); at != nullptr;

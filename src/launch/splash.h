@@ -34,6 +34,14 @@ void stopSplashTimer();
 // Destroys splashWindow (and with it the timer) once the child has ended.
 void endSplash();
 
+// Pixels per inch of the monitor the splash appears on: the primary one,
+// where splashWindow was made. The launcher is aware of each monitor's
+// density (its manifest says so), so the system neither scales the splash nor
+// reports a size other than the screen's pixels. Before Windows 10 1607,
+// which cannot tell the density per window, the system's density; 96 when
+// neither can be read.
+UINT splashDpi();
+
 // Where the splash's top-left corner goes so that a window with this frame is
 // centred on a screen of that size (halves rounded toward zero).
 POINT splashPosition(int screenWidth, int screenHeight, const RECT& frame);

@@ -86,6 +86,8 @@ TEST_F(CommandLineTest, ClasspathFormsWithoutEntries) {
         {"runs of separators count as one", nullptr, L";;lib;;", L"-classpath \"lib\" com.example.demo.Main"},
         {"items with spaces get no quotes of their own", nullptr, L"D:\\My Libs\\x.jar;lib",
          L"-classpath \"D:\\My Libs\\x.jar;lib\" com.example.demo.Main"},
+        {"a last item's backslashes are doubled, so the quote still ends the list", nullptr, L"C:\\x\\;lib;classes\\",
+         L"-classpath \"C:\\x\\;lib;classes\\\\\" com.example.demo.Main"},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -167,8 +169,8 @@ TEST_F(CommandLineTest, JarFormWithoutMainClass) {
          [](const std::wstring&, const std::wstring& exe) { return L"\"" + exe + L"\""; }},
         {"an absolute jar is still put after the folder", L"C:\\app.jar", false,
          [](const std::wstring& dir, const std::wstring&) { return L"\"" + dir + L"\\C:\\app.jar\""; }},
-        {"no jar at all", nullptr, false,
-         [](const std::wstring& dir, const std::wstring&) { return L"\"" + dir + L"\\\""; }},
+        {"no jar at all: the folder's backslash doubled, so the user's arguments stay apart", nullptr, false,
+         [](const std::wstring& dir, const std::wstring&) { return L"\"" + dir + L"\\\\\""; }},
     };
     for (const Case& c : cases) {
         SetUp();

@@ -104,6 +104,43 @@ TEST(SplashScale, TheBitmapNearestTheMonitorsScaleAndItsSizeThere) {
     EXPECT_EQ(1, splashSideAt(1, 20, 1)) << "never less than a pixel";
 }
 
+// The density the splash is sized for: the window's where the system can tell
+// it (Windows 10 1607 and later), else the screen's, else 96.
+UINT windowDpi;
+int screenDpi;
+int screenContexts; // taken and not yet given back
+UINT WINAPI fakeGetDpiForWindow(HWND) { return windowDpi; }
+HDC WINAPI fakeGetDC(HWND) { return ++screenContexts, reinterpret_cast<HDC>(0x5c); }
+int WINAPI fakeReleaseDC(HWND, HDC) { return --screenContexts, 1; }
+int WINAPI fakeGetDeviceCaps(HDC, int index) { return index == LOGPIXELSX ? screenDpi : 0; }
+
+TEST(SplashDpi, TheWindowsDensityElseTheScreensElse96) {
+    ASSERT_TRUE(bindUserCalls() && bindGdiCalls());
+    const UserCalls realUser = user32;
+    const GdiCalls realGdi = gdi32;
+    user32.GetDC = fakeGetDC;
+    user32.ReleaseDC = fakeReleaseDC;
+    gdi32.GetDeviceCaps = fakeGetDeviceCaps;
+    const struct {
+        bool perWindow; // the system has GetDpiForWindow
+        UINT window;
+        int screen;
+        UINT dpi;
+    } cases[] = {
+        {true, 144, 96, 144}, {true, 0, 120, 96}, // a window the system cannot tell about
+        {false, 0, 192, 192}, {false, 0, 0, 96},
+    };
+    for (const auto& c : cases) {
+        user32.GetDpiForWindow = c.perWindow ? fakeGetDpiForWindow : nullptr;
+        windowDpi = c.window;
+        screenDpi = c.screen;
+        EXPECT_EQ(c.dpi, splashDpi()) << c.perWindow << " " << c.window << " " << c.screen;
+        EXPECT_EQ(0, screenContexts) << "the screen's context is given back";
+    }
+    user32 = realUser;
+    gdi32 = realGdi;
+}
+
 // A packed DIB of `pixels` bytes after a header of `headerSize` bytes.
 std::vector<BYTE> dib(DWORD headerSize, WORD bits, DWORD compression, size_t pixels, DWORD redMask = 0xFF0000) {
     std::vector<BYTE> bytes(headerSize + pixels);
