@@ -97,12 +97,74 @@ bool is_java_version(std::u16string_view v) {
     return true;
 }
 
+// A Java version's numbers as the runtime sources fold them: "1.x" is x, and
+// an update after "_" is the third number (1.8.0_202 and 8.0.202 are one). A
+// tail after "-" or "+" plays no part here.
+std::vector<long> folded_java_numbers(std::u16string_view v) {
+    std::vector<long> dotted, update;
+    std::vector<long>* into = &dotted;
+    long value = 0;
+    bool digits = false;
+    for (std::size_t i = 0; i <= v.size(); ++i) {
+        const char16_t c = i < v.size() ? v[i] : u'-';
+        if (c >= u'0' && c <= u'9') {
+            value = std::min(value * 10 + (c - u'0'), 999999999L);
+            digits = true;
+            continue;
+        }
+        if (digits) into->push_back(value);
+        value = 0;
+        digits = false;
+        if (c == u'_') into = &update;
+        else if (c != u'.') break;
+    }
+    if (dotted.size() >= 2 && dotted[0] == 1) dotted.erase(dotted.begin());
+    if (!update.empty()) {
+        dotted.resize(std::max<std::size_t>(dotted.size(), 2));
+        dotted.insert(dotted.end(), update.begin(), update.end());
+    }
+    return dotted;
+}
+
+// Whether the lower bound itself lies above the upper one as the runtime
+// sources compare them: a bound with fewer numbers covers every version that
+// begins with it (CFG_MAX_VERSION = 17 admits 17.0.9).
+bool java_bounds_exclude_all(std::u16string_view max, std::u16string_view min) {
+    const std::vector<long> high = folded_java_numbers(max), low = folded_java_numbers(min);
+    for (std::size_t i = 0; i < high.size(); ++i) {
+        const long at = i < low.size() ? low[i] : 0;
+        if (at != high[i]) return at > high[i];
+    }
+    return false;
+}
+
 constexpr const char* kRuntimeSources[] = {"registry", "java_home", "path", "folders"};
 
 bool is_absolute_path(std::u16string_view p) {
     if (!p.empty() && (p[0] == u'\\' || p[0] == u'/')) return true;
     return p.size() >= 2 && p[1] == u':' &&
            ((p[0] >= u'A' && p[0] <= u'Z') || (p[0] >= u'a' && p[0] <= u'z'));
+}
+
+// Where a command-line text has a quote that Java takes as part of a quoted
+// argument although it looks like its end: one backslash (or an odd run) right
+// before it and a blank or the end of the text after it ("C:\My Dir\" -x).
+std::optional<std::size_t> quote_kept_in_argument(std::u16string_view text) {
+    bool quoted = false;
+    std::size_t backslashes = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        if (text[i] == u'"') {
+            const bool ends_word = i + 1 == text.size() || text[i + 1] == u' ' || text[i + 1] == u'\t';
+            if (backslashes % 2 == 0) quoted = !quoted;
+            else if (quoted && ends_word) return i;
+        }
+        backslashes = 0;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::size_t> first_control(std::u16string_view text) {
@@ -222,6 +284,12 @@ public:
                                   (has_trait(r, kCommandLine) ? "the child's command line cannot carry"
                                                               : "a file name cannot hold") +
                                   "; remove it (a TAB typed inside the value, or a <U+...> escape, put it there)");
+        if (has_trait(r, kCommandLine) && !has_trait(r, kQuoted))
+            if (auto at = quote_kept_in_argument(v.text))
+                warning(v.line, name + ": the quote at character " + std::to_string(*at + 1) +
+                                    " follows a single backslash, so Java takes it as part of the argument, which runs "
+                                    "on into what follows; before a closing quote write the backslash twice "
+                                    "(\"C:\\My Dir\\\\\")");
         if (has_trait(r, kQuoted) && v.text.find(u'"') != std::u16string::npos)
             error(v.line, name + ": contains a double quote, but the launcher puts this text in quotes itself; "
                                  "write it without quotes (" + name + " = my app.jar)");
@@ -297,6 +365,9 @@ public:
 
         if (const ConfigValue* main_class = get(15); main_class && !get(16) && !get(32))
             error(main_class->line, "CFG_MAIN_CLASS needs CFG_CLASSPATH");
+        if (const ConfigValue* main_class = get(15); main_class && main_class->text.empty() && !get(32))
+            error(main_class->line, "CFG_MAIN_CLASS is empty: Java would take the next argument for the main class; "
+                                    "give the class (com.example.Main), or remove the key for the jar form");
         check_module_form();
         check_what_starts();
         check_relative_classpath();
@@ -319,9 +390,15 @@ public:
         if (const ConfigValue* sources = get(31); sources && !min)
             warning(sources->line, "CFG_RUNTIME_SOURCES has no effect without CFG_MIN_VERSION: without a lower bound "
                                    "no installed runtime is searched");
-        if (min && max && !min->text.empty() && !max->text.empty())
-            if (auto cmp = compare_versions(max->text, min->text); cmp && *cmp < 0)
+        if (min && max && !min->text.empty() && !max->text.empty()) {
+            // The runtime sources compare as Java does; the original search by plain numbers.
+            const auto cmp = compare_versions(max->text, min->text);
+            const bool below = get(31) ? is_java_version(max->text) && is_java_version(min->text) &&
+                                             java_bounds_exclude_all(max->text, min->text)
+                                       : cmp && *cmp < 0;
+            if (below)
                 warning(max->line, "CFG_MAX_VERSION " + quoted(max->text) + " is below CFG_MIN_VERSION " + quoted(min->text));
+        }
 
         if (const ConfigValue* msg = get(103)) {
             std::size_t total = msg->text.size() + 1 + (min ? min->text.size() : 0) + 3 + (max ? max->text.size() : 0);

@@ -46,7 +46,11 @@ SplashPicture read_splash_picture(const Bytes& file, int scale) {
         if (!visible) fail("every pixel of the picture is fully transparent: the splash would show nothing");
         picture.dib = premultiplied_dib(image);
     } else {
-        picture.dib = premultiply_bmp_alpha(bmp_to_dib(file));
+        // Only a picture within the limits is worth premultiplying; one beyond
+        // them is refused by check_splash_picture as it stands.
+        Bytes dib = bmp_to_dib(file);
+        const DibInfo info = dib_info(dib);
+        picture.dib = too_large(info.width, height_of(info), dib.size(), scale) ? std::move(dib) : premultiply_bmp_alpha(dib);
     }
     picture.info = dib_info(picture.dib);
     return picture;

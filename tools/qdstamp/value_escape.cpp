@@ -99,12 +99,19 @@ std::vector<OldEscape> find_old_escapes(std::string_view raw, const RecordInfo* 
         if (raw[i] != '\\') continue;
         std::size_t run = 1;
         while (i + run < raw.size() && raw[i + run] == '\\') ++run;
+        // Before a quote, doubled backslashes are how a command line writes
+        // one ("C:\My Dir\\"), not an escape of the earlier format.
+        if (i + run < raw.size() && raw[i + run] == '"') {
+            i += run - 1;
+            continue;
+        }
         if (run > 1) {
             // Exactly two at the start of a word: a UNC path.
             if (!(run == 2 && starts_word(raw, i)))
                 found.push_back({i + 1, run - 1, true,
                                  std::to_string(run) + " backslashes in a row: backslashes are literal, so \\\\ is two "
-                                 "of them; write a path with single backslashes (lib\\app.jar)"});
+                                 "of them; write a path with single backslashes (lib\\app.jar), and two meant as they stand as "
+                                 "\\<U+005C>"});
             i += run - 1;
             continue;
         }
