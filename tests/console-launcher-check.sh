@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The console launcher driven from Linux through pipes, as a script uses it,
-# stamped by the Linux qdstamp; the child is the console stand-in runtime.
+# and on a pseudo-terminal, as from a terminal window; stamped by the Linux
+# qdstamp, the child is the console stand-in runtime.
 # Run inside tests/with-wine.sh (ctest does so).
 #
 #   tests/console-launcher-check.sh <qdstamp> <windows build dir>
@@ -81,6 +82,49 @@ check "memory: exit status $?" test $? -eq 0
 check "memory: standard error" same "$work/err" \
     'QDLauncher: little free memory; not asked, as there is no console to answer on: the launch goes on.\r\n'
 check "memory: the child did not start" test -e "$work/record.txt"
+
+# Little memory on a terminal: Wine's console serves the pseudo-terminal as
+# a console, so the question is asked there. Typed text goes in once the
+# question is shown and the console reads the terminal (Wine's console sets
+# it to raw input then; typed earlier, Enter would arrive as a line feed), the
+# child's input once the child has recorded its start. The terminal's text
+# goes to $work/tty, the child's output to $work/out.
+on_terminal() {  # on_terminal <answer> <typed for the child>
+    timeout 60 python3 - "$app/lowmem.exe" "$1" "$2" "$work/record.txt" "$work/tty" "$work/out" <<'EOF'
+import os, pty, select, sys, termios
+exe, answer, more, record, tty, out = sys.argv[1:]
+pid, fd = pty.fork()
+if pid == 0:
+    os.dup2(os.open(out, os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 1)
+    os.execvp("wine", ["wine", exe])
+text = b""
+while True:
+    if answer and b"[y/N]" in text and not termios.tcgetattr(fd)[3] & termios.ICANON:
+        os.write(fd, answer.encode()); answer = ""
+    if more and not answer and os.path.exists(record):
+        os.write(fd, more.encode()); more = ""
+    if select.select([fd], [], [], 0.05)[0]:
+        try: chunk = os.read(fd, 4096)
+        except OSError: break  # the terminal's last user has gone
+        if not chunk: break
+        text += chunk
+open(tty, "wb").write(text)
+sys.exit(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
+EOF
+}
+# The answer is longer than the launcher's reads, and the child reads once:
+# what the launcher left of the answer would reach the child first.
+actions 'stdin-read-to-stdout'
+on_terminal "yes, $(printf 'long answer %.0s' {1..8})"$'\r' $'for the child\r'
+check "terminal, yes: exit status $?" test $? -eq 0
+check "terminal: no question" grep -qF '[y/N]' "$work/tty"
+check "terminal, yes: the child's command line" grep -q '" com.example.tool.Main$' <(record | grep '^commandline=')
+check "terminal, yes: the child's input" same "$work/out" 'for the child\r\n'
+actions
+on_terminal $'\r' ''
+check "terminal, no: exit status $?" test $? -eq 1
+check "terminal, no: the report" grep -qF 'The tool could not start.' "$work/tty"
+check "terminal, no: the child started" test ! -e "$work/record.txt"
 
 echo "console-launcher-check: $failed failed"
 [ "$failed" -eq 0 ]

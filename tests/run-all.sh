@@ -3,8 +3,8 @@
 #   - host tree (Linux): qdstamp and its tests under AddressSanitizer/UBSan;
 #   - Windows tree (MinGW-w64): both launchers, GUI and console, with their
 #     unit and end-to-end tests under Wine (the console launcher also driven
-#     from Linux through pipes), with a fresh Wine prefix and an Xvfb display
-#     of their own;
+#     from Linux through pipes and a pseudo-terminal), with a fresh Wine
+#     prefix and an Xvfb display of their own;
 #   - the release archives of both trees (package targets) and their check.
 # Ends with the test runner's summary; the exit code is non-zero when any
 # test failed.

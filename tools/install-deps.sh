@@ -3,8 +3,9 @@
 # cross compiler, CMake, GoogleTest's sources, Wine, Xvfb, ImageMagick (the
 # splash screenshot), osslsigncode (signing a stamped launcher), LLVM
 # (llvm-readobj, an independent reader of qdstamp's output), unzip (the
-# check of the release archive) and stb_image (libstb-dev: qdstamp's PNG
-# decoder, a header-only library for both of its builds).
+# check of the release archive), stb_image (libstb-dev: qdstamp's PNG
+# decoder, a header-only library for both of its builds) and python3 (its pty
+# module runs the console launcher on a pseudo-terminal).
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,7 @@ packages=(
     imagemagick osslsigncode openssl
     llvm unzip
     libstb-dev
+    python3
 )
 
 as_root=()

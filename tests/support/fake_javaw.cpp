@@ -23,6 +23,8 @@
 //   spawn-self <ms>        start a copy of this program that inherits this one's
 //                          handles (its output pipes too) and only sleeps <ms>
 //   stdin-to-stdout        copy the standard input to the standard output to its end
+//   stdin-read-to-stdout   copy one read of the standard input (from a console: one
+//                          line) to the standard output
 //   on-ctrl-c <code>       from now on, end with that exit code on Ctrl+C
 //   send-ctrl-c            send Ctrl+C to every process of this console
 //   exit <code>            end with that exit code (default: 0 at the end)
@@ -179,11 +181,12 @@ void startInheriting(std::wstring commandLine) {
     }
 }
 
-void copyInputToOutput() {
+void copyInputToOutput(bool toTheEnd) {
     char chunk[4096];
     DWORD got = 0;
     while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) && got > 0) {
         writeAll(GetStdHandle(STD_OUTPUT_HANDLE), std::string(chunk, got));
+        if (!toTheEnd) break;
     }
 }
 
@@ -251,8 +254,8 @@ int runStandIn(const wchar_t* arguments) {
             wchar_t self[MAX_PATH] = {};
             GetModuleFileNameW(nullptr, self, MAX_PATH);
             startInheriting(L"\"" + std::wstring(self) + L"\" --sleep-only " + widen(argument));
-        } else if (verb == "stdin-to-stdout") {
-            copyInputToOutput();
+        } else if (verb == "stdin-to-stdout" || verb == "stdin-read-to-stdout") {
+            copyInputToOutput(verb == "stdin-to-stdout");
         } else if (verb == "on-ctrl-c") {
             ctrlCExitCode = static_cast<DWORD>(std::stoul(argument, nullptr, 0));
             SetConsoleCtrlHandler(onConsoleEvent, TRUE);
