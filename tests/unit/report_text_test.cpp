@@ -184,13 +184,25 @@ protected:
     UserCalls real;
 };
 
-TEST_F(ReportTextTest, MissingBundledRuntimeShowsItsMessageAlone) {
-    forEveryJunkCode([&] {
-        startRun({{1, L"jvm"}, {101, STARTUP_ERROR}, {102, L"The bundled runtime is missing."}});
-        loadStartupMessage();
-        EXPECT_EQ(0, step([&] { return locateRuntime(exePath, exeDirLen); }));
-        EXPECT_EQ(L"The bundled runtime is missing.", report());
-    });
+TEST_F(ReportTextTest, MissingBundledRuntimeShowsItsMessageElseNamesTheFolder) {
+    const struct {
+        e2e::Records records;
+        std::wstring report;
+    } cases[] = {
+        {{{1, L"jvm"}, {101, STARTUP_ERROR}, {102, L"The bundled runtime is missing."}},
+         L"The bundled runtime is missing."},
+        {{{1, L"jvm"}, {101, STARTUP_ERROR}},
+         std::wstring(STARTUP_ERROR) + L"\n\nThe Java runtime was not found in the folder " + app() +
+             L"\\jvm (bin\\javaw.exe is missing)."},
+    };
+    for (const auto& c : cases) {
+        forEveryJunkCode([&] {
+            startRun(c.records);
+            loadStartupMessage();
+            EXPECT_EQ(0, step([&] { return locateRuntime(exePath, exeDirLen); }));
+            EXPECT_EQ(c.report, report());
+        });
+    }
 }
 
 TEST_F(ReportTextTest, NoSuitableRuntimeShowsTheVersionRequirementAlone) {
