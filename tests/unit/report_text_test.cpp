@@ -328,12 +328,13 @@ TEST_F(ReportTextTest, SplashTimeoutShowsTheStartupMessageAlone) {
     });
 }
 
-TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlone) {
+TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileItsSentenceTheExcerptAndTheSupportLinesAlone) {
     const std::wstring firstLine = L"\nContains additional information about the process execution.";
     const std::wstring url = L"https://example.com/" + std::wstring(235, L'u');
     const std::wstring contact = std::wstring(243, L'c') + L"@example.com";
-    const std::wstring fullNotice = firstLine + L"\nMake sure your computer meets the minimum requirements\n" + url +
-                                    L"\nContact " + contact + L" for further information.";
+    const std::wstring support =
+        L"\nMake sure your computer meets the minimum requirements\n" + url + L"\nContact " + contact + L" for further information.";
+    const std::wstring fullNotice = firstLine + support;
     const size_t pathLine = 17; // "\nC:\Temp\QD_1.tmp"
     // A start-up message that leaves the notice just enough room.
     const std::wstring longStart(MESSAGE_CAPACITY - 1 - pathLine - fullNotice.size(), L's');
@@ -346,7 +347,7 @@ TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlon
         {"no output kept, no addresses", {{101, STARTUP_ERROR}}, "",
          std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp" + firstLine},
         {"an empty address is none", {{101, STARTUP_ERROR}, {34, L""}, {35, L""}}, "Error: x\n",
-         std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp\n\nError: x\n" + firstLine},
+         std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp" + firstLine + L"\n\nError: x"},
         {"an address too long explains itself first", {{101, STARTUP_ERROR}, {35, std::wstring(256, L'c')}}, "",
          std::wstring(STARTUP_ERROR) +
              L"\n\nThe launcher's configuration is damaged: record 35 is longer than the 255 characters it may hold."
@@ -355,8 +356,8 @@ TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlon
         {"the excerpt gives way to the notice", {{101, longStart}, {34, url}, {35, contact}}, std::string(900, 'x'),
          longStart + L"\nC:\\Temp\\QD_1.tmp" + fullNotice},
         {"what is left goes to the excerpt", {{101, L"s"}, {34, url}, {35, contact}}, std::string(900, 'x'),
-         L"s\nC:\\Temp\\QD_1.tmp\n\n" + std::wstring(MESSAGE_CAPACITY - 1 - 1 - pathLine - 3 - fullNotice.size() - 3, L'x') + L"...\n" +
-             fullNotice},
+         L"s\nC:\\Temp\\QD_1.tmp" + firstLine + L"\n\n" +
+             std::wstring(MESSAGE_CAPACITY - 1 - 1 - pathLine - 3 - fullNotice.size() - 3, L'x') + L"...\n" + support},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
