@@ -93,6 +93,10 @@ BOOL WINAPI stopTimer(HWND, UINT_PTR) {
     SetLastError(ERROR_INVALID_PARAMETER); // a timer that never ran
     return FALSE;
 }
+BOOL WINAPI destroyWindow(HWND) {
+    SetLastError(junk);
+    return TRUE;
+}
 
 class ReportTextTest : public ::testing::Test {
 protected:
@@ -136,6 +140,7 @@ protected:
         user32.LoadImageW = loadPicture;
         user32.SetTimer = startTimer;
         user32.KillTimer = stopTimer;
+        user32.DestroyWindow = destroyWindow;
         user32.SendMessageW = anySendMessage;
         user32.GetWindowRect = anyWindowRect;
         user32.GetSystemMetrics = anyMetric;
@@ -302,7 +307,7 @@ TEST_F(ReportTextTest, SplashThatCannotBeSetUpShowsTheFailedCallsReason) {
             splashShown = TRUE;
             EXPECT_FALSE(step([] { return startSplash(GetModuleHandleW(nullptr), SW_SHOWNORMAL, L""); }));
             step([] {
-                stopSplashTimer(); // as the run does before this report
+                endSplash(); // as the run does before this report
                 return 0;
             });
             EXPECT_EQ(withSystemText(std::wstring(STARTUP_ERROR) + c.explanation, c.code), report());
@@ -310,12 +315,13 @@ TEST_F(ReportTextTest, SplashThatCannotBeSetUpShowsTheFailedCallsReason) {
     }
 }
 
-TEST_F(ReportTextTest, SplashTimeoutShowsTheStartupMessageAlone) {
+TEST_F(ReportTextTest, SplashTimeoutSaysTheApplicationShowedNoWindowInTime) {
     forEveryJunkCode([&] {
         startRun({{101, STARTUP_ERROR}});
         loadStartupMessage();
         splashWindow = SPLASH;
         splashShown = TRUE;
+        splashSeconds = 30;
         splashCountdown = 0;
         splashUntilWindow = TRUE;
         splashTimeoutIsError = TRUE;
@@ -324,7 +330,8 @@ TEST_F(ReportTextTest, SplashTimeoutShowsTheStartupMessageAlone) {
             return 0;
         });
         ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(STARTUP_ERROR, boxes[0]);
+        EXPECT_EQ(std::wstring(STARTUP_ERROR) + L"\n\nThe application did not show its window within 30 seconds.",
+                  boxes[0]);
     });
 }
 
