@@ -193,8 +193,6 @@ bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText) 
 
 void endSplash() {
     if (splashWindow == nullptr) return;
-    // The timer goes first, so that no tick comes while the window goes.
-    user32.KillTimer(splashWindow, SPLASH_TIMER_ID);
     // The control hands back the bitmap it shows: the one it was given, or a
     // copy it made of a picture with alpha, which is then the launcher's to
     // delete too.
@@ -202,7 +200,7 @@ void endSplash() {
     if (splashPicture != nullptr) {
         shown = reinterpret_cast<HGDIOBJ>(user32.SendMessageW(splashWindow, STM_SETIMAGE, IMAGE_BITMAP, 0));
     }
-    // A layered window's surface goes with the window.
+    // The timer and a layered window's surface go with the window.
     user32.DestroyWindow(splashWindow);
     splashWindow = nullptr;
     splashShown = FALSE;

@@ -89,10 +89,6 @@ BOOL WINAPI anyShow(HWND, int) {
     return TRUE;
 }
 BOOL WINAPI anyUpdate(HWND) { return TRUE; }
-BOOL WINAPI stopTimer(HWND, UINT_PTR) {
-    SetLastError(ERROR_INVALID_PARAMETER); // a timer that never ran
-    return FALSE;
-}
 BOOL WINAPI destroyWindow(HWND) {
     SetLastError(junk);
     return TRUE;
@@ -139,7 +135,6 @@ protected:
         user32.CreateWindowExW = createSplashWindow;
         user32.LoadImageW = loadPicture;
         user32.SetTimer = startTimer;
-        user32.KillTimer = stopTimer;
         user32.DestroyWindow = destroyWindow;
         user32.SendMessageW = anySendMessage;
         user32.GetWindowRect = anyWindowRect;

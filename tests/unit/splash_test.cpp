@@ -225,21 +225,9 @@ struct FakeScreen {
 
 HWND const SPLASH = reinterpret_cast<HWND>(0x5A5A);
 
-BOOL WINAPI fakeShowWindow(HWND window, int code) {
-    if (window == SPLASH) screen.splashVisible = code != SW_HIDE;
-    return TRUE;
-}
-
 UINT_PTR WINAPI fakeSetTimer(HWND window, UINT_PTR id, UINT, TIMERPROC) {
     if (window == SPLASH) screen.timerRunning = true;
     return id;
-}
-
-BOOL WINAPI fakeKillTimer(HWND window, UINT_PTR) {
-    bool wasRunning = window == SPLASH && screen.timerRunning;
-    if (window == SPLASH) screen.timerRunning = false;
-    SetLastError(ERROR_INVALID_PARAMETER); // what a call on a stopped timer may leave
-    return wasRunning;
 }
 
 BOOL WINAPI fakeDestroyWindow(HWND window) {
@@ -314,9 +302,7 @@ protected:
     void startFresh() {
         resetLaunchState();
         screen = FakeScreen{};
-        user32.ShowWindow = fakeShowWindow;
         user32.SetTimer = fakeSetTimer;
-        user32.KillTimer = fakeKillTimer;
         user32.MessageBoxW = fakeMessageBoxW;
         user32.EnumWindows = fakeEnumWindows;
         user32.GetWindowThreadProcessId = fakeGetWindowThreadProcessId;
