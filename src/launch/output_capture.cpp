@@ -1,9 +1,10 @@
 #include "launch/output_capture.h"
 
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include "cmdline/heap_sizing.h"
 #include "cmdline/launcher_args.h"
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "runtime/runtime_env.h"
 #include "runtime/runtime_search.h"
 

@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "e2e_harness.h"
-#include "launch/bounded_text.h"
 #include "launch/launch_sequence.h"
-#include "launch/launch_state.h"
 #include "scratch_files.h"
 
 namespace {
