@@ -12,13 +12,11 @@
 #include "config/var_expansion.h"
 #include "core/failure.h"
 #include "core/launch_state.h"
+#include "core/launcher_switches.h"
 #include "core/name_pattern.h"
 #include "diag/debug_log.h"
 
 namespace {
-
-const wchar_t SWITCH_PREFIX[] = L"--qd-";
-const size_t SWITCH_PREFIX_LENGTH = 5;
 
 wchar_t jvmOptionsText[LONG_TEXT_CAPACITY];
 // The classpath and then the module path: one is appended before the other is read.
@@ -303,10 +301,10 @@ int appendUserArguments(TextBuffer& args, const wchar_t* argumentText) {
 }
 
 bool endsWithSwitchPrefix(const wchar_t* text, size_t length) {
-    if (length < SWITCH_PREFIX_LENGTH) return false;
-    const wchar_t* tail = text + length - SWITCH_PREFIX_LENGTH;
-    for (size_t i = 0; i < SWITCH_PREFIX_LENGTH; ++i) {
-        if (tail[i] != SWITCH_PREFIX[i]) return false;
+    if (length < LAUNCHER_SWITCH_PREFIX_LENGTH) return false;
+    const wchar_t* tail = text + length - LAUNCHER_SWITCH_PREFIX_LENGTH;
+    for (size_t i = 0; i < LAUNCHER_SWITCH_PREFIX_LENGTH; ++i) {
+        if (tail[i] != LAUNCHER_SWITCH_PREFIX[i]) return false;
     }
     return true;
 }
@@ -324,7 +322,7 @@ size_t stripLauncherSwitches(wchar_t* text) {
     while (text[next] != 0) {
         text[kept++] = text[next++];
         if (!endsWithSwitchPrefix(text, kept)) continue;
-        size_t switchStart = kept - SWITCH_PREFIX_LENGTH;
+        size_t switchStart = kept - LAUNCHER_SWITCH_PREFIX_LENGTH;
         // Only a space ends a switch (no tab, no quote); the prefix itself holds none.
         size_t space = next;
         while (text[space] != 0 && text[space] != L' ') ++space;

@@ -126,7 +126,7 @@ int prepareLaunch(const wchar_t* argumentText) {
     if (!enterWorkingDirectory() || configFaulted()) return PREPARE_FAILED;
 
     if (!locateRuntime(exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;
-    if (!prepareRuntimeEnvironment(argumentText, exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;
+    if (!prepareRuntimeEnvironment(exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;
 
     unsigned long long freeBytes = sampleFreeMemory();
     sizeInitialHeap(freeBytes);

@@ -26,7 +26,7 @@ bool setPlainLauncher() {
 
 } // namespace
 
-int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen) {
+int prepareRuntimeEnvironment(const wchar_t* exePath, size_t exeDirLen) {
     wchar_t binDir[PATH_CAPACITY];
     if (!copyText(binDir, PATH_CAPACITY, runtimeHome) || !appendTo(binDir, PATH_CAPACITY, L"\\bin")) {
         explainFailure(L"The Java runtime's bin folder has a path longer than 259 characters.");
@@ -41,7 +41,7 @@ int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePat
         logLine(L"Priority:\t%d is not one priority class; %d is used\n", configuredPriority,
                 static_cast<int>(priorityClass));
     }
-    bool usePrivate = loadConfigBool(CFG_PRIVATE_LAUNCHER) && !containsText(argumentText, L"--qd-default-proc");
+    bool usePrivate = loadConfigBool(CFG_PRIVATE_LAUNCHER) && !launcherSwitches.defaultProgram;
     jarInExe = loadConfigBool(CFG_JAR_IN_EXE);
     if (configFaulted()) return 0;
     return preparePrivateLauncher(usePrivate, exePath, exeDirLen) ? 1 : 0;
