@@ -185,6 +185,8 @@ enum PathListRecord { LIST_ABSENT, LIST_EXPANDED, LIST_REFUSED };
 
 // Reads the path list `id` and expands it into expandedPathList before it is
 // split, so one variable may hold several items.
+static_assert(recordCapacity(CFG_CLASSPATH) <= LONG_TEXT_CAPACITY && recordCapacity(CFG_MODULE_PATH) <= LONG_TEXT_CAPACITY,
+              "the path lists are read into rawPathList");
 PathListRecord expandPathList(WORD id, const PathList& list, TextBuffer& expanded, const wchar_t* exePath,
                               size_t exeDirLen) {
     if (!loadConfigString(id, rawPathList, LONG_TEXT_CAPACITY)) return configFaulted() ? LIST_REFUSED : LIST_ABSENT;
@@ -352,7 +354,7 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
 
     // The configured JVM options and a blank, then the options file's.
     TextBuffer options = emptyTextBuffer(jvmOptionsText, LONG_TEXT_CAPACITY);
-    if (loadConfigString(CFG_JVM_OPTIONS, jvmOptionsText, LONG_TEXT_CAPACITY)) {
+    if (loadConfigString<CFG_JVM_OPTIONS>(jvmOptionsText)) {
         options = textBufferOver(jvmOptionsText, LONG_TEXT_CAPACITY);
         appendChar(options, L' ');
     }
@@ -365,12 +367,12 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
     wchar_t module[PATH_CAPACITY];
     wchar_t jarText[PATH_CAPACITY] = {};
     wchar_t mainClass[NAME_CAPACITY] = {};
-    if (loadConfigString(CFG_MODULE, module, PATH_CAPACITY)) {
+    if (loadConfigString<CFG_MODULE>(module)) {
         if (!appendModuleForm(args, module, exePath, exeDirLen)) return 0;
     } else {
         if (configFaulted()) return 0;
-        loadConfigString(CFG_JAR, jarText, PATH_CAPACITY);
-        bool classpathForm = loadConfigString(CFG_MAIN_CLASS, mainClass, NAME_CAPACITY) != 0;
+        loadConfigString<CFG_JAR>(jarText);
+        bool classpathForm = loadConfigString<CFG_MAIN_CLASS>(mainClass) != 0;
         if (configFaulted()) return 0;
         if (classpathForm) {
             if (!appendClasspathForm(args, jarText, mainClass, exePath, exeDirLen, jarInExe)) return 0;
@@ -380,7 +382,7 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
     }
     if (configFaulted()) return 0;
 
-    if (loadConfigString(CFG_APP_ARGS, appArgs, LONG_TEXT_CAPACITY)) {
+    if (loadConfigString<CFG_APP_ARGS>(appArgs)) {
         appendChar(args, L' ');
         appendText(args, appArgs);
     }

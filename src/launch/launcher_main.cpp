@@ -191,7 +191,7 @@ void releaseChild() {
 
 void activateRunningInstance() {
     wchar_t wanted[NAME_CAPACITY] = {};
-    if (!loadConfigString(CFG_INSTANCE_TITLE, wanted, NAME_CAPACITY)) return;
+    if (!loadConfigString<CFG_INSTANCE_TITLE>(wanted)) return;
     if (!bindUserCalls()) return;
     HWND window = nullptr;
     while ((window = user32.FindWindowExW(nullptr, window, nullptr, nullptr)) != nullptr) {
@@ -265,8 +265,8 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
     }
     if (CONSOLE_LAUNCHER) return runConsoleChild();
 
-    splashShown = loadConfigBool(CFG_SPLASH) && !launcherSwitches.noSplash;
-    waitForChild = loadConfigBool(CFG_WAIT) && !launcherSwitches.dontWait;
+    splashShown = loadConfigBool<CFG_SPLASH>() && !launcherSwitches.noSplash;
+    waitForChild = loadConfigBool<CFG_WAIT>() && !launcherSwitches.dontWait;
     bool stdoutRequested = launcherSwitches.captureStdout;
     if (configFaulted()) {
         reportError();

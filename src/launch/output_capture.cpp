@@ -102,11 +102,11 @@ void appendHarmless(TextBuffer& out, const wchar_t* text, size_t count) {
 void buildSupportNotice(TextBuffer& notice) {
     appendText(notice, L"\nContains additional information about the process execution.");
     wchar_t value[URL_CAPACITY];
-    if (loadConfigString(CFG_REQUIREMENTS_URL, value, URL_CAPACITY) && value[0] != 0) {
+    if (loadConfigString<CFG_REQUIREMENTS_URL>(value) && value[0] != 0) {
         appendText(notice, L"\nMake sure your computer meets the minimum requirements\n");
         appendText(notice, value);
     }
-    if (loadConfigString(CFG_SUPPORT_CONTACT, value, URL_CAPACITY) && value[0] != 0) {
+    if (loadConfigString<CFG_SUPPORT_CONTACT>(value) && value[0] != 0) {
         appendText(notice, L"\nContact ");
         appendText(notice, value);
         appendText(notice, L" for further information.");

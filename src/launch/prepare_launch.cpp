@@ -65,7 +65,7 @@ void queryWow64() {
 
 // Returns false when another instance already holds the configured mutex.
 bool claimSingleInstance() {
-    loadConfigString(CFG_MUTEX, mutexName, NAME_CAPACITY);
+    loadConfigString<CFG_MUTEX>(mutexName);
     if (mutexName[0] == 0) return true;
     // Inheritable and never closed: the child inherits it (startChild names it
     // among the handles the child gets), so the name stays taken while either
@@ -81,7 +81,7 @@ bool claimSingleInstance() {
 
 bool enterWorkingDirectory() {
     wchar_t configured[PATH_CAPACITY] = {};
-    if (!loadConfigString(CFG_WORK_DIR, configured, PATH_CAPACITY)) return true;
+    if (!loadConfigString<CFG_WORK_DIR>(configured)) return true;
     TextBuffer dir = emptyTextBuffer(workDir, PATH_CAPACITY);
     appendTextN(dir, exePath, exeDirLen);
     if (!textEndsWith(dir, L'\\')) appendChar(dir, L'\\');
@@ -114,10 +114,10 @@ int prepareLaunch(const wchar_t* argumentText) {
     if (!openDebugLog(argumentText)) return PREPARE_FAILED;
     queryWow64();
 
-    loadConfigString(CFG_HELP_URL, helpUrl, URL_CAPACITY);
-    loadConfigString(CFG_ERROR_TITLE, errorTitle, NAME_CAPACITY);
+    loadConfigString<CFG_HELP_URL>(helpUrl);
+    loadConfigString<CFG_ERROR_TITLE>(errorTitle);
     if (configFaulted()) return PREPARE_FAILED;
-    if (!loadConfigString(MSG_STARTUP_ERROR, messageText, MESSAGE_CAPACITY)) return PREPARE_FAILED;
+    if (!loadConfigString<MSG_STARTUP_ERROR>(messageText)) return PREPARE_FAILED;
 
     if (!claimSingleInstance()) return PREPARE_ANOTHER_INSTANCE;
     if (configFaulted()) return PREPARE_FAILED;

@@ -28,8 +28,8 @@ void readSplashSettings() {
     if (findConfigRecord(CFG_SPLASH_TIMEOUT, &timeout, &length) == RECORD_FOUND) {
         splashCountdown = splashCountdownFor(timeout, length);
     }
-    splashTimeoutIsError = loadConfigBool(CFG_SPLASH_TIMEOUT_ERROR) && !launcherSwitches.noSplashError;
-    splashUntilWindow = loadConfigBool(CFG_SPLASH_UNTIL_WINDOW);
+    splashTimeoutIsError = loadConfigBool<CFG_SPLASH_TIMEOUT_ERROR>() && !launcherSwitches.noSplashError;
+    splashUntilWindow = loadConfigBool<CFG_SPLASH_UNTIL_WINDOW>();
 }
 
 

@@ -16,10 +16,12 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "config/record_table.h"
+
 // Seconds the splash stays up when CFG_SPLASH_TIMEOUT is absent or invalid.
 const int SPLASH_DEFAULT_SECONDS = 60;
 // CFG_SPLASH_TIMEOUT holds at most this many units with its terminating zero.
-const size_t SPLASH_TIMEOUT_CAPACITY = 10;
+const size_t SPLASH_TIMEOUT_CAPACITY = recordCapacity(CFG_SPLASH_TIMEOUT);
 
 // Creates splashWindow; when splashShown, reads the splash records, gives the
 // window its picture, centres and shows it, and starts the one-second timer.
