@@ -104,7 +104,6 @@ size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE*
     size_t count = 0;
     addInheritedHandle(list, &count, stderrCapture.pipeWrite);
     addInheritedHandle(list, &count, stdoutCapture.pipeWrite);
-    addInheritedHandle(list, &count, instanceMutex);
     for (size_t i = 0; i < extraCount; ++i) addInheritedHandle(list, &count, extra[i]);
     return count;
 }

@@ -201,6 +201,10 @@ void reportQuickFailure() {
     bool stdoutSeen = stdoutCapture.ended && stdoutCapture.seen;
     if (stderrCapture.ended && !stderrSeen && stderrCapture.path[0] != 0) DeleteFileW(stderrCapture.path);
 
+    // An application that ended with 0 did not fail, whatever it wrote: Java
+    // 17 and later print warnings at every start, and a user may close the
+    // application within seconds.
+    if (childExitCode == 0) return;
     ULONGLONG elapsed = GetTickCount64() - startTick;
     if (elapsed >= QUICK_FAILURE_MS) return;
     if (!stderrSeen && !stdoutSeen) return;

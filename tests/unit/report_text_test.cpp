@@ -359,6 +359,7 @@ TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlon
             stderrCapture.headLength = static_cast<DWORD>(c.output.size());
             c.output.copy(stderrCapture.head, c.output.size());
             startTick = GetTickCount64();
+            childExitCode = 1;
             step([] {
                 reportQuickFailure();
                 return 0;
