@@ -14,6 +14,7 @@
 #include <stddef.h>
 
 #include "runtime/java_version.h"
+#include "runtime/runtime_machine.h"
 
 enum RuntimeSource { SOURCE_REGISTRY, SOURCE_JAVA_HOME, SOURCE_PATH, SOURCE_FOLDERS };
 enum : size_t { RUNTIME_SOURCE_KINDS = 4 };
@@ -25,6 +26,18 @@ struct RuntimeSourceList {
 
 // The word of a source as CFG_RUNTIME_SOURCES writes it ("registry", ...).
 const wchar_t* runtimeSourceWord(RuntimeSource source);
+
+// One item of a ";"-separated list of words: the word without the blanks
+// around it, and its index in `words` (lower case; the item may be in any
+// case), or `count` when it is none of them.
+struct WordListItem {
+    const wchar_t* word;
+    size_t length;
+    size_t index;
+};
+// Reads the item at *cursor and moves *cursor to the next one, or to nullptr
+// after the last. An empty text is one empty item. Pure.
+WordListItem nextWordListItem(const wchar_t** cursor, const wchar_t* const* words, size_t count);
 
 // Reads a ";"-separated list of source words; blanks around a word are
 // allowed, case does not matter, a word given twice counts once. False for an
@@ -54,7 +67,8 @@ bool readVersionBounds(VersionBounds* bounds);
 // runtime's folder (the one whose bin holds the program). `searchOrder` is
 // CFG_SEARCH_ORDER: which of a vendor's runtime and development-kit keys are
 // read, and in which order.
-bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const VersionBounds& bounds);
+bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const VersionBounds& bounds,
+                          const RuntimeMachines& machines);
 
 // Adds "\nSearched: registry, java_home" (the listed words) to messageText.
 void appendSearchedSources(const RuntimeSourceList& list);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../support/registry_sandbox.h"
+#include "e2e_harness.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
 #include "log_capture.h"
@@ -311,6 +312,59 @@ TEST_F(LocateRuntimeTest, RegisteredRuntimeAfterAMissingBundledFolderNotesNoFail
     EXPECT_EQ(0u, failureCode) << "the failed probe of the bundled folder is no failure of the launch";
     EXPECT_EQ(root + L"\\registered", std::wstring(runtimeHome));
     EXPECT_STREQ(L"1.8.0", minVersion);
+}
+
+TEST_F(LocateRuntimeTest, ExpandableJavaHomeIsExpanded) {
+    SetEnvironmentVariableW(L"QDU_RUNTIME_DIR", (root + L"\\no-such-folder").c_str());
+    SetEnvironmentVariableW(L"QDU_ROOT", root.c_str());
+    ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, std::wstring(JRE_KEY) + L"\\1.8.0_202", L"JavaHome",
+                                   L"%QDU_ROOT%\\registered", REG_EXPAND_SZ));
+    EXPECT_EQ(1, locateRuntime(exePath, exeDirLen));
+    SetEnvironmentVariableW(L"QDU_ROOT", nullptr);
+    EXPECT_EQ(root + L"\\registered", std::wstring(runtimeHome));
+}
+
+// The bundled runtime and the registry's best version are the only candidate
+// of their stage: one the launcher must not start is refused with a report.
+TEST_F(LocateRuntimeTest, TheOnlyCandidateOfAStageIsRefusedForItsMachine) {
+    struct Row {
+        const wchar_t* bundled;     // the bundled folder, or a missing one
+        const wchar_t* program;     // the program given the machine
+        WORD machine;               // 0: a file that is no program
+        const wchar_t* refused;     // the folder named; nullptr: accepted
+        const wchar_t* reason;
+    };
+    const Row rows[] = {
+        {L"\\bundled", L"\\bundled\\bin\\javaw.exe", IMAGE_FILE_MACHINE_ARM64, L"\\bundled",
+         L"its program is built for ARM64, and this computer is x64"},
+        {L"\\no-such-folder", L"\\registered\\bin\\javaw.exe", IMAGE_FILE_MACHINE_I386, L"\\registered",
+         L"its program is built for x86, a 32-bit runtime, and the launcher starts only 64-bit runtimes"},
+        {L"\\bundled", L"\\bundled\\bin\\javaw.exe", IMAGE_FILE_MACHINE_AMD64, nullptr, nullptr},
+        // What cannot be read is left to the start, which reports what the system finds wrong.
+        {L"\\bundled", L"\\bundled\\bin\\javaw.exe", 0, nullptr, nullptr},
+    };
+    for (const Row& row : rows) {
+        SetUp();
+        std::string program = row.machine == 0 ? "MZ" : e2e::standInBuiltFor(row.machine).substr(0, 1024);
+        ASSERT_TRUE(e2e::writeFileBytes(root + row.program, program));
+        SetEnvironmentVariableW(L"QDU_RUNTIME_DIR", (root + row.bundled).c_str());
+        ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, std::wstring(JRE_KEY) + L"\\1.8.0_202", L"JavaHome",
+                                       root + L"\\registered"));
+        LogCapture log;
+        int located = locateRuntime(exePath, exeDirLen);
+        std::string logged = log.bytes();
+        registry.removeAll();
+        if (row.refused == nullptr) {
+            EXPECT_EQ(1, located) << latin1(row.program) << " " << row.machine;
+            continue;
+        }
+        EXPECT_EQ(0, located) << latin1(row.program);
+        std::wstring folder = root + row.refused;
+        EXPECT_EQ(L"The Java runtime in " + folder + L" cannot be used: " + row.reason + L".", std::wstring(messageText));
+        EXPECT_EQ(0u, failureCode);
+        EXPECT_NE(std::string::npos, logged.find("Runtime refused:\t" + latin1(folder) + ": " + latin1(row.reason) + "\r\n"))
+            << logged;
+    }
 }
 
 } // namespace
