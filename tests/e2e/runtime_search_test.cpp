@@ -361,6 +361,18 @@ TEST_F(LauncherTest, ConfiguredRuntimeFolderTooLongIsRefusedWithoutRegistrySearc
     EXPECT_EQ(std::string::npos, logBytes().find("64-bit search"));
 }
 
+TEST_F(LauncherTest, MachineListThatIsDamagedRefusesTheLaunch) {
+    installRuntime();
+    records[36] = L"x64;x86";
+    RunResult run = launch();
+
+    EXPECT_FALSE(childRan());
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_EQ(std::wstring(STARTUP_ERROR) + L"\n\nThe launcher's configuration is damaged: CFG_RUNTIME_MACHINES holds "
+                                           L"\"x86\", which is not a machine (x64 or arm64).",
+              run.dialogs[0].text);
+}
+
 TEST_F(LauncherTest, MissingBundledRuntimeWithoutLowerBoundNeverSearchesTheRegistry) {
     records.erase(1);
     records.erase(2);

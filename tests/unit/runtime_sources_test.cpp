@@ -40,6 +40,72 @@ TEST(RuntimeSourceList, WordsSeparatedBySemicolons) {
     }
 }
 
+TEST(RuntimeMachineList, WordsInOrderOfPreference) {
+    const struct {
+        const wchar_t* text;
+        std::vector<WORD> machines; // empty: refused
+        const char* bad;
+        bool repeated;
+    } rows[] = {
+        {L"x64", {IMAGE_FILE_MACHINE_AMD64}, "", false},
+        {L" ARM64 ; x64", {IMAGE_FILE_MACHINE_ARM64, IMAGE_FILE_MACHINE_AMD64}, "", false},
+        {L"arm64", {IMAGE_FILE_MACHINE_ARM64}, "", false},
+        {L"", {}, "", false},
+        {L"x64;;arm64", {}, "", false},
+        {L"arm64;x86", {}, "x86", false},
+        {L"x64;arm64;X64", {}, "X64", true},
+    };
+    for (const auto& row : rows) {
+        RuntimeMachines machines = {};
+        const wchar_t* bad = nullptr;
+        size_t badLength = 0;
+        bool repeated = false;
+        bool ok = parseRuntimeMachines(row.text, &machines, &bad, &badLength, &repeated);
+        EXPECT_EQ(!row.machines.empty(), ok) << latin1(row.text);
+        if (ok) {
+            EXPECT_EQ(row.machines, std::vector<WORD>(machines.preferred, machines.preferred + machines.count));
+        } else {
+            EXPECT_EQ(row.bad, latin1(std::wstring(bad, badLength))) << latin1(row.text);
+            EXPECT_EQ(row.repeated, repeated) << latin1(row.text);
+        }
+    }
+}
+
+TEST(RuntimeMachineList, RankOrRefusal) {
+    const WORD X64 = IMAGE_FILE_MACHINE_AMD64, ARM64 = IMAGE_FILE_MACHINE_ARM64;
+    const RuntimeMachines x64Only = {{X64}, 1, X64};
+    const RuntimeMachines armFirst = {{ARM64, X64}, 2, ARM64};
+    const RuntimeMachines armOnly = {{ARM64}, 1, ARM64};
+    const RuntimeMachines armOnX64 = {{ARM64, X64}, 2, X64};
+    const RuntimeMachines unknownComputer = {{ARM64, X64}, 2, 0};
+    const RuntimeMachines x64OnArm = {{X64}, 1, ARM64};
+    const struct {
+        WORD machine;
+        const RuntimeMachines& machines;
+        int rank;
+        const char* reason;
+    } rows[] = {
+        {X64, x64Only, 0, ""},
+        {X64, armFirst, 1, ""},
+        {X64, armOnly, 1, ""}, // x64 is always accepted, after the listed machines
+        {ARM64, armFirst, 0, ""},
+        {ARM64, x64OnArm, MACHINE_REFUSED,
+         "its program is built for ARM64, and this application accepts only x64 runtimes (CFG_RUNTIME_MACHINES)"},
+        {ARM64, armOnX64, MACHINE_REFUSED, "its program is built for ARM64, and this computer is x64"},
+        {ARM64, unknownComputer, MACHINE_REFUSED, "its program is built for ARM64, and this computer is x64"},
+        {IMAGE_FILE_MACHINE_I386, armFirst, MACHINE_REFUSED,
+         "its program is built for x86, a 32-bit runtime, and the launcher starts only 64-bit runtimes"},
+        {IMAGE_FILE_MACHINE_ARMNT, armFirst, MACHINE_REFUSED,
+         "its program is built for another kind of computer (machine type 0x01C4), and this computer is ARM64"},
+        {0, x64Only, MACHINE_REFUSED, "its program has no readable Windows program header"},
+    };
+    for (const auto& row : rows) {
+        const wchar_t* reason = L"";
+        EXPECT_EQ(row.rank, rankRuntimeMachine(row.machine, row.machines, &reason)) << row.machine;
+        EXPECT_EQ(row.reason, latin1(reason)) << row.machine;
+    }
+}
+
 TEST(RuntimeSourceList, ABoundThatIsNoVersionRefusesTheLaunch) {
     resetLaunchState();
     copyText(messageText, MESSAGE_CAPACITY, L"Start-up failed.");
