@@ -1,6 +1,6 @@
 #include "config/registry_text.h"
 
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 bool registryDataIsText(DWORD type, const wchar_t* data, DWORD size, size_t* length) {
     if (type != REG_SZ && type != REG_EXPAND_SZ) return false;

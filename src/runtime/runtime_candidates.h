@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
+#include "runtime/java_version.h"
 #include "runtime/runtime_machine.h"
-#include "runtime/runtime_sources.h"
 
 // Starts a source: nothing found yet, no folder seen yet.
 void beginCandidates(const VersionBounds& bounds, const RuntimeMachines& machines);

@@ -1,11 +1,11 @@
 #include "runtime/runtime_machine.h"
 
 #include "config/config_records.h"
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "runtime/pe_imports.h"
-#include "runtime/runtime_sources.h"
+#include "runtime/word_list.h"
 
 namespace {
 

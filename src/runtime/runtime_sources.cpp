@@ -4,29 +4,17 @@
 
 #include "config/config_records.h"
 #include "config/registry_text.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "runtime/runtime_candidates.h"
 #include "runtime/runtime_program.h"
-#include "runtime/runtime_search.h"
+#include "runtime/word_list.h"
 
 namespace {
 
 const wchar_t* const SOURCE_WORDS[RUNTIME_SOURCE_KINDS] = {L"registry", L"java_home", L"path", L"folders"};
-
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-wchar_t lowerAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-// Whether the `length` characters at `text` are `lowerCaseWord`, in any case.
-bool sameWord(const wchar_t* text, size_t length, const wchar_t* lowerCaseWord) {
-    size_t i = 0;
-    for (; i < length; ++i) {
-        if (lowerCaseWord[i] == 0 || lowerAscii(text[i]) != lowerCaseWord[i]) return false;
-    }
-    return lowerCaseWord[i] == 0;
-}
 
 bool refuseBound(const wchar_t* recordName, const wchar_t* bound) {
     wchar_t before[80];
@@ -370,22 +358,28 @@ void searchInstallFolders() {
 
 } // namespace
 
-const wchar_t* runtimeSourceWord(RuntimeSource source) { return SOURCE_WORDS[source]; }
-
-WordListItem nextWordListItem(const wchar_t** cursor, const wchar_t* const* words, size_t count) {
-    const wchar_t* start = *cursor;
-    const wchar_t* end = start;
-    while (*end != 0 && *end != L';') ++end;
-    *cursor = *end == 0 ? nullptr : end + 1;
-    WordListItem item = {start, static_cast<size_t>(end - start), 0};
-    while (item.length > 0 && isBlank(*item.word)) {
-        ++item.word;
-        --item.length;
+size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], RuntimeFamilyKey (&searched)[2]) {
+    const RuntimeFamilyKey& runtime = pair[0];
+    const RuntimeFamilyKey& developmentKit = pair[1];
+    switch (searchOrder) {
+        case 0:
+            searched[0] = runtime;
+            return 1;
+        case 2:
+            searched[0] = developmentKit;
+            searched[1] = runtime;
+            return 2;
+        case 3:
+            searched[0] = developmentKit;
+            return 1;
+        default:
+            searched[0] = runtime;
+            searched[1] = developmentKit;
+            return 2;
     }
-    while (item.length > 0 && isBlank(item.word[item.length - 1])) --item.length;
-    while (item.index < count && !sameWord(item.word, item.length, words[item.index])) ++item.index;
-    return item;
 }
+
+const wchar_t* runtimeSourceWord(RuntimeSource source) { return SOURCE_WORDS[source]; }
 
 bool parseRuntimeSources(const wchar_t* text, RuntimeSourceList* list, const wchar_t** badItem, size_t* badLength) {
     list->count = 0;

@@ -11,6 +11,7 @@
 // file, else from the key or folder name.
 #pragma once
 
+#include <windows.h>
 #include <stddef.h>
 
 #include "runtime/java_version.h"
@@ -27,18 +28,6 @@ struct RuntimeSourceList {
 // The word of a source as CFG_RUNTIME_SOURCES writes it ("registry", ...).
 const wchar_t* runtimeSourceWord(RuntimeSource source);
 
-// One item of a ";"-separated list of words: the word without the blanks
-// around it, and its index in `words` (lower case; the item may be in any
-// case), or `count` when it is none of them.
-struct WordListItem {
-    const wchar_t* word;
-    size_t length;
-    size_t index;
-};
-// Reads the item at *cursor and moves *cursor to the next one, or to nullptr
-// after the last. An empty text is one empty item. Pure.
-WordListItem nextWordListItem(const wchar_t** cursor, const wchar_t* const* words, size_t count);
-
 // Reads a ";"-separated list of source words; blanks around a word are
 // allowed, case does not matter, a word given twice counts once. False for an
 // empty item or an unknown word, with *badItem and *badLength naming it. Pure.
@@ -53,15 +42,23 @@ SourcesRecord loadRuntimeSources(RuntimeSourceList* list);
 // runtime program, as a runtime image linked with --strip-native-commands.
 void noteBundledRuntimeWithoutProgram();
 
-struct VersionBounds {
-    bool hasLower;
-    bool hasUpper;
-    JavaVersion lower;
-    JavaVersion upper;
-};
 // Reads minVersion and maxVersion as Java versions (empty: no bound). False,
 // with the refusal in messageText, when a bound is not a version.
 bool readVersionBounds(VersionBounds* bounds);
+
+// A registry key under HKEY_LOCAL_MACHINE whose subkeys are version names, and
+// the family a match there records in foundRuntime.
+enum : DWORD { FAMILY_NONE = 0, FAMILY_RUNTIME = 1, FAMILY_DEVELOPMENT_KIT = 2 };
+struct RuntimeFamilyKey {
+    const wchar_t* keyPath;
+    DWORD family;
+};
+
+// The keys of one vendor's pair (runtime key, development-kit key) searched
+// for a CFG_SEARCH_ORDER value, in order: 0 the runtime key only, 2 the
+// development kit first, 3 the development kit only, anything else the runtime
+// key first. Returns how many of `searched` are filled (1 or 2).
+size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], RuntimeFamilyKey (&searched)[2]);
 
 // Searches the sources in their order; true with runtimeHome set to the chosen
 // runtime's folder (the one whose bin holds the program). `searchOrder` is

@@ -3,11 +3,12 @@
 #include <string>
 
 #include "../support/registry_sandbox.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "e2e_harness.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "log_capture.h"
 #include "runtime/runtime_search.h"
+#include "runtime/runtime_sources.h"
 
 namespace {
 
