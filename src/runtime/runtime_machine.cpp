@@ -114,9 +114,11 @@ bool probeRuntimeProgram(const wchar_t* path, WORD* machine, DWORD* error) {
     *error = 0;
     // Backup semantics open a folder too, so that it can be told apart from
     // a program that is missing; without FILE_FLAG_OPEN_REPARSE_POINT the
-    // open follows links to their target.
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    // open follows links to their target. Reading the data is a right that
+    // starting the program needs anyway.
+    HANDLE file = CreateFileW(path, FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         *error = GetLastError();
         return false;
