@@ -68,6 +68,7 @@
     QD_RECORD(33, CFG_MODULE_PATH, 32768, Expanded, kPath | kCommandLine | kQuoted)           \
     QD_RECORD(34, CFG_REQUIREMENTS_URL, 256, Text, kShown)                                    \
     QD_RECORD(35, CFG_SUPPORT_CONTACT, 256, Text, kShown)                                     \
+    QD_RECORD(36, CFG_RUNTIME_MACHINES, 128, Text, 0)                                         \
     QD_RECORD(101, MSG_STARTUP_ERROR, 1024, Text, kShown)                                     \
     QD_RECORD(102, MSG_RUNTIME_DIR_ERROR, 1024, Text, kShown)                                 \
     QD_RECORD(103, MSG_RUNTIME_VERSION_ERROR, 1024, Text, kShown)                             \

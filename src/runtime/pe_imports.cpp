@@ -47,14 +47,21 @@ bool fileOffsetOf(const PeView& pe, uint32_t rva, uint64_t* offset) {
     return false;
 }
 
-// Finds the section table and the import table's address (0: no imports).
-bool openPe(PeView& pe, uint32_t* importRva) {
+// The offset of the file header, after the "MZ" stub and the "PE\0\0" signature.
+bool findFileHeader(const PeView& pe, uint64_t* fileHeader) {
     uint32_t signature = 0, headerOffset = 0;
     if (!read16(pe, 0, &signature) || signature != 0x5A4D) return false; // "MZ"
     if (!read32(pe, 0x3C, &headerOffset) || !read32(pe, headerOffset, &signature) || signature != 0x4550) {
         return false; // "PE\0\0"
     }
-    uint64_t fileHeader = static_cast<uint64_t>(headerOffset) + 4;
+    *fileHeader = static_cast<uint64_t>(headerOffset) + 4;
+    return true;
+}
+
+// Finds the section table and the import table's address (0: no imports).
+bool openPe(PeView& pe, uint32_t* importRva) {
+    uint64_t fileHeader = 0;
+    if (!findFileHeader(pe, &fileHeader)) return false;
     uint64_t optionalHeader = fileHeader + 20;
     uint32_t sectionCount = 0, optionalSize = 0, magic = 0;
     if (!read16(pe, fileHeader + 2, &sectionCount) || !read16(pe, fileHeader + 16, &optionalSize) ||
@@ -105,4 +112,13 @@ bool forEachImportedDll(const unsigned char* file, size_t size, ImportVisitor vi
         if (!visit(reinterpret_cast<const char*>(file + name), length, context)) return false;
     }
     return false;
+}
+
+bool readPeMachine(const unsigned char* file, size_t size, uint16_t* machine) {
+    PeView pe = {file, size, 0, 0};
+    uint64_t fileHeader = 0;
+    uint32_t value = 0;
+    if (!findFileHeader(pe, &fileHeader) || !read16(pe, fileHeader, &value)) return false;
+    *machine = static_cast<uint16_t>(value);
+    return true;
 }

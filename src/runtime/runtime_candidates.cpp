@@ -15,7 +15,9 @@ wchar_t seenHomes[SEEN_HOMES_MAX][PATH_CAPACITY];
 size_t seenCount;
 
 const VersionBounds* activeBounds;
+const RuntimeMachines* activeMachines;
 bool foundAny;
+int bestRank;
 JavaVersion bestVersion;
 wchar_t bestDir[PATH_CAPACITY];
 wchar_t bestVersionText[NAME_CAPACITY];
@@ -60,8 +62,9 @@ bool seenBefore(const wchar_t* home) {
 }
 
 // The folder whose bin holds the program: the home itself, or its jre folder
-// in the layout of a JDK 8 (the only one that has it).
-bool findRuntimeDir(const wchar_t* home, wchar_t (&runtimeDir)[PATH_CAPACITY]) {
+// in the layout of a JDK 8 (the only one that has it); *machine is what the
+// program's header names.
+bool findRuntimeDir(const wchar_t* home, wchar_t (&runtimeDir)[PATH_CAPACITY], WORD* machine) {
     const wchar_t* const layouts[] = {L"", L"\\jre"};
     for (const wchar_t* layout : layouts) {
         TextBuffer dir = emptyTextBuffer(runtimeDir, PATH_CAPACITY);
@@ -71,7 +74,8 @@ bool findRuntimeDir(const wchar_t* home, wchar_t (&runtimeDir)[PATH_CAPACITY]) {
         TextBuffer path = emptyTextBuffer(program, PATH_CAPACITY);
         appendText(path, runtimeDir);
         appendText(path, L"\\" QD_RUNTIME_PROGRAM_IN_BIN);
-        if (!dir.overflowed && !path.overflowed && isExistingFile(program)) return true;
+        DWORD error = 0;
+        if (!dir.overflowed && !path.overflowed && probeRuntimeProgram(program, machine, &error)) return true;
     }
     runtimeDir[0] = 0;
     return false;
@@ -115,8 +119,9 @@ const wchar_t* versionReason(const wchar_t* versionText, const wchar_t* relation
 
 } // namespace
 
-void beginCandidates(const VersionBounds& bounds) {
+void beginCandidates(const VersionBounds& bounds, const RuntimeMachines& machines) {
     activeBounds = &bounds;
+    activeMachines = &machines;
     seenCount = 0;
     foundAny = false;
     bestDir[0] = 0;
@@ -144,9 +149,13 @@ void considerCandidate(const wchar_t* subject, const wchar_t* rawHome, const wch
     if (seenBefore(home)) return ignoreCandidate(subject, L"the same folder was already looked at");
     if (!isExistingFolder(home)) return ignoreCandidate(subject, L"the folder does not exist (a stale entry)");
     wchar_t runtimeDir[PATH_CAPACITY];
-    if (!findRuntimeDir(home, runtimeDir)) {
+    WORD machine = MACHINE_UNKNOWN;
+    if (!findRuntimeDir(home, runtimeDir, &machine)) {
         return ignoreCandidate(subject, L"no " QD_RUNTIME_PROGRAM_IN_BIN L" (nor jre\\" QD_RUNTIME_PROGRAM_IN_BIN L")");
     }
+    const wchar_t* refusal = nullptr;
+    int rank = rankRuntimeMachine(machine, *activeMachines, &refusal);
+    if (rank == MACHINE_REFUSED) return ignoreCandidate(subject, refusal);
 
     JavaVersion version;
     wchar_t versionText[NAME_CAPACITY];
@@ -167,9 +176,11 @@ void considerCandidate(const wchar_t* subject, const wchar_t* rawHome, const wch
         return ignoreCandidate(subject, versionReason(versionText, L" is above the maximum ", maxVersion));
     }
 
-    logLine(L"Runtime found:\t%s: version %s in %s\n", subject, versionText, runtimeDir);
-    if (foundAny && compareJavaVersions(version, bestVersion) <= 0) return;
+    logLine(L"Runtime found:\t%s: version %s in %s%s\n", subject, versionText, runtimeDir, machineNote(machine));
+    // A more preferred machine wins over a higher version; of equal ones the first seen stays.
+    if (foundAny && (rank > bestRank || (rank == bestRank && compareJavaVersions(version, bestVersion) <= 0))) return;
     foundAny = true;
+    bestRank = rank;
     bestVersion = version;
     copyText(bestDir, PATH_CAPACITY, runtimeDir);
     copyText(bestVersionText, NAME_CAPACITY, versionText);
@@ -182,15 +193,21 @@ bool bestCandidate(const wchar_t** runtimeDir, const wchar_t** versionText) {
 }
 
 bool isExistingFile(const wchar_t* path) {
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    WORD machine = MACHINE_UNKNOWN;
+    DWORD error = 0;
+    return probeRuntimeProgram(path, &machine, &error);
 }
 
 bool sameName(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
 
 bool isExistingFolder(const wchar_t* path) {
-    DWORD attributes = GetFileAttributesW(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    HANDLE folder = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool isFolder = GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    CloseHandle(folder);
+    return isFolder;
 }
 
 const wchar_t* trimStoredPath(const wchar_t* raw, size_t* length) {

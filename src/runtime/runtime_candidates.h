@@ -1,14 +1,17 @@
-// One runtime folder offered by a source: checked on disk, its version read,
-// held against the bounds and ranked against the others of the same source.
+// One runtime folder offered by a source: checked on disk, its program's
+// machine and its version read, held against the accepted machines and the
+// bounds, and ranked against the others of the same source: by the machines'
+// order of preference first, then by version.
 // Every candidate writes one log line: found, or ignored and why.
 #pragma once
 
 #include <windows.h>
 
 #include "runtime/java_version.h"
+#include "runtime/runtime_machine.h"
 
 // Starts a source: nothing found yet, no folder seen yet.
-void beginCandidates(const VersionBounds& bounds);
+void beginCandidates(const VersionBounds& bounds, const RuntimeMachines& machines);
 
 // `subject` is what the log names (see candidateSubject); `rawHome` the home
 // folder as stored (quotes, trailing backslashes and blanks are dropped);
@@ -27,7 +30,8 @@ const wchar_t* candidateSubject(const wchar_t* origin, const wchar_t* value);
 // or home\jre for a JDK 8 layout) and the text of its version.
 bool bestCandidate(const wchar_t** runtimeDir, const wchar_t** versionText);
 
-// Whether `path` names a file (not a folder), or a folder.
+// Whether `path` names a file (not a folder), or a folder. Both open it, so
+// a link counts only when its target is there.
 bool isExistingFile(const wchar_t* path);
 bool isExistingFolder(const wchar_t* path);
 // A path as stored in the registry or the environment, without surrounding

@@ -9,6 +9,7 @@
 #include "core/failure.h"
 #include "core/launch_state.h"
 #include "diag/debug_log.h"
+#include "runtime/runtime_machine.h"
 #include "runtime/runtime_program.h"
 #include "runtime/runtime_sources.h"
 
@@ -31,6 +32,13 @@ wchar_t expandedRuntimeDir[LONG_TEXT_CAPACITY];
 // Why the last launcher check found no launcher program: the failed probe's
 // error code, 0 when it found a folder or had no path to test.
 DWORD launcherProbeError;
+// The machine the last launcher check's program is built for, read through
+// the same open; MACHINE_UNKNOWN when its header could not be read.
+WORD launcherProbeMachine;
+
+// Without CFG_SEARCH_ORDER the runtime sources search runtimes, then
+// development kits: most of today's vendors register development kits only.
+const int SOURCES_SEARCH_ORDER = 1;
 
 // The subkey names of one family key; registry key names are far shorter.
 const DWORD SUBKEY_NAME_CAPACITY = 1024;
@@ -119,15 +127,38 @@ int composeConfiguredRuntime(const wchar_t* exePath, size_t exeDirLen) {
     return 1;
 }
 
+// The bundled runtime and the registry's best version are the only runtime
+// of their stage: one built for a machine the launcher must not start is
+// refused with a report rather than started. A header that cannot be read is
+// left to the start, which reports what the system finds wrong.
+int acceptLauncherMachine(const RuntimeMachines& machines) {
+    const wchar_t* reason = nullptr;
+    if (launcherProbeMachine == MACHINE_UNKNOWN ||
+        rankRuntimeMachine(launcherProbeMachine, machines, &reason) != MACHINE_REFUSED) {
+        return 1;
+    }
+    logLine(L"Runtime refused:\t%s: %s\n", runtimeHome, reason);
+    wchar_t after[MESSAGE_CAPACITY];
+    TextBuffer b = emptyTextBuffer(after, MESSAGE_CAPACITY);
+    appendText(b, L" cannot be used: ");
+    appendText(b, reason);
+    appendText(b, L".");
+    explainFailureAbout(L"The Java runtime in ", runtimeHome, after);
+    return 0;
+}
+
 // Second stage, after the search found a version: its JavaHome, plus "jre" for
 // a development kit.
-int useRegisteredRuntime() {
+int useRegisteredRuntime(const RuntimeMachines& machines) {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, foundRuntimeKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return failNoSuitableRuntime();
     }
+    wchar_t stored[REGISTRY_TEXT_CAPACITY];
     wchar_t javaHome[REGISTRY_TEXT_CAPACITY];
-    bool readable = queryRegistryText(key, L"JavaHome", javaHome);
+    DWORD type = REG_SZ;
+    bool readable = queryRegistryText(key, L"JavaHome", stored, &type) &&
+                    expandRegistryText(stored, type, javaHome, REGISTRY_TEXT_CAPACITY);
     RegCloseKey(key);
     // An empty home would make the launcher path relative to whatever the
     // current directory is: count it as unreadable.
@@ -141,7 +172,7 @@ int useRegisteredRuntime() {
     }
     if (home.overflowed || !launcherPathFits()) return refuseLongRegisteredRuntime();
 
-    if (checkLauncher()) return 1;
+    if (checkLauncher()) return acceptLauncherMachine(machines);
     // The best version is broken: say so rather than start an older one. The
     // failed probe's code (a folder or file that is not there) goes with it.
     failureCode = launcherProbeError;
@@ -166,12 +197,11 @@ bool checkLauncher() {
     wchar_t candidate[PATH_CAPACITY] = {};
     bool found = false;
     launcherProbeError = 0;
+    launcherProbeMachine = MACHINE_UNKNOWN;
     if (runtimeHome[0] != 0) {
         copyText(candidate, PATH_CAPACITY, runtimeHome);
         if (appendLauncherName(candidate)) {
-            DWORD attributes = GetFileAttributesW(candidate);
-            if (attributes == INVALID_FILE_ATTRIBUTES) launcherProbeError = GetLastError();
-            found = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+            found = probeRuntimeProgram(candidate, &launcherProbeMachine, &launcherProbeError);
         }
     }
     logLine(L"Check launcher:\t%s %s\n", candidate, found ? L"(OK)" : L"(n/a)");
@@ -182,10 +212,10 @@ namespace {
 
 // With CFG_RUNTIME_SOURCES: today's installations in the listed sources, the
 // bounds read as Java versions, and a report that says what was searched.
-int locateListedRuntime(const RuntimeSourceList& sources, int searchOrder) {
+int locateListedRuntime(const RuntimeSourceList& sources, int searchOrder, const RuntimeMachines& machines) {
     VersionBounds bounds;
     if (!readVersionBounds(&bounds)) return 0;
-    if (searchRuntimeSources(sources, searchOrder, bounds)) return 1;
+    if (searchRuntimeSources(sources, searchOrder, bounds, machines)) return 1;
     failNoSuitableRuntime();
     appendSearchedSources(sources);
     return 0;
@@ -194,8 +224,10 @@ int locateListedRuntime(const RuntimeSourceList& sources, int searchOrder) {
 } // namespace
 
 int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
+    RuntimeMachines machines;
+    if (!loadRuntimeMachines(&machines)) return 0;
     if (!composeConfiguredRuntime(exePath, exeDirLen)) return 0;
-    if (checkLauncher()) return 1;
+    if (checkLauncher()) return acceptLauncherMachine(machines);
     RuntimeSourceList sources = {};
     SourcesRecord listed = loadRuntimeSources(&sources);
     if (listed == SOURCES_REFUSED) return 0;
@@ -214,11 +246,18 @@ int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     loadConfigString<CFG_MAX_VERSION>(maxVersion);
     int searchOrder = loadConfigInt<CFG_SEARCH_ORDER>();
     if (configFaulted()) return 0;
-    if (listed == SOURCES_LISTED) return locateListedRuntime(sources, searchOrder);
+    if (listed == SOURCES_LISTED) {
+        const wchar_t* orderText = nullptr;
+        size_t orderLength = 0;
+        if (findConfigRecord(CFG_SEARCH_ORDER, &orderText, &orderLength) == RECORD_ABSENT) {
+            searchOrder = SOURCES_SEARCH_ORDER;
+        }
+        return locateListedRuntime(sources, searchOrder, machines);
+    }
 
     searchInstalledRuntimes(searchOrder);
     if (foundRuntime == FAMILY_NONE) return failNoSuitableRuntime();
-    return useRegisteredRuntime();
+    return useRegisteredRuntime(machines);
 }
 
 void searchInstalledRuntimes(int searchOrder) {

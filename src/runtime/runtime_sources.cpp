@@ -10,22 +10,11 @@
 #include "diag/debug_log.h"
 #include "runtime/runtime_candidates.h"
 #include "runtime/runtime_program.h"
+#include "runtime/word_list.h"
 
 namespace {
 
 const wchar_t* const SOURCE_WORDS[RUNTIME_SOURCE_KINDS] = {L"registry", L"java_home", L"path", L"folders"};
-
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-wchar_t lowerAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-// Whether the `length` characters at `text` are `lowerCaseWord`, in any case.
-bool sameWord(const wchar_t* text, size_t length, const wchar_t* lowerCaseWord) {
-    size_t i = 0;
-    for (; i < length; ++i) {
-        if (lowerCaseWord[i] == 0 || lowerAscii(text[i]) != lowerCaseWord[i]) return false;
-    }
-    return lowerCaseWord[i] == 0;
-}
 
 bool refuseBound(const wchar_t* recordName, const wchar_t* bound) {
     wchar_t before[80];
@@ -115,8 +104,7 @@ void offerRegisteredHome(HKEY key, const wchar_t* origin, const wchar_t* valueNa
     const wchar_t* subject = candidateSubject(origin, stored);
     if (type != REG_EXPAND_SZ) return considerCandidate(subject, stored, versionName);
     wchar_t expanded[PATH_CAPACITY];
-    DWORD needed = ExpandEnvironmentStringsW(stored, expanded, PATH_CAPACITY);
-    if (needed == 0 || needed > PATH_CAPACITY) {
+    if (!expandRegistryText(stored, type, expanded, PATH_CAPACITY)) {
         return ignoreCandidate(subject, L"the path is longer than 259 characters once expanded");
     }
     considerCandidate(subject, expanded, versionName);
@@ -169,10 +157,36 @@ void scanRegistryKey(const Hive& hive, HKEY vendor, const RegistryLayout& layout
     RegCloseKey(key);
 }
 
+bool familyHoldsEntries(HKEY vendor, const RegistryLayout& layout, const RuntimeFamilyKey& family) {
+    HKEY key = openKey(vendor, family.keyPath);
+    if (key == nullptr) return false;
+    wchar_t name[KEY_NAME_CAPACITY];
+    bool holds = false;
+    for (DWORD index = 0; !holds && nextSubkey(key, index, name); ++index) {
+        holds = !layout.kindInName || nameSaysRuntime(name) == (family.family == FAMILY_RUNTIME);
+    }
+    RegCloseKey(key);
+    return holds;
+}
+
+// With the debug log open, a family of keys that the search order leaves out
+// is named when it holds entries (once per vendor): a vendor that registers
+// only development kits is otherwise missing from the log without a word.
+// Returns whether it was named.
+bool noteSkippedFamily(const Hive& hive, HKEY vendor, const RegistryLayout& layout, const RuntimeFamilyKey& skipped,
+                       int searchOrder) {
+    if (logFile == nullptr || skipped.keyPath == nullptr || !familyHoldsEntries(vendor, layout, skipped)) return false;
+    logLine(L"Runtime keys skipped:\t%s\\SOFTWARE\\%s holds %s, which CFG_SEARCH_ORDER %d leaves out\n", hive.name,
+            layout.vendorKey, skipped.family == FAMILY_RUNTIME ? L"runtimes (JRE)" : L"development kits (JDK)",
+            searchOrder);
+    return true;
+}
+
 void searchRegistry(int searchOrder) {
     for (const Hive& hive : HIVES) {
         HKEY software = openKey(hive.root, L"SOFTWARE");
         if (software == nullptr) continue;
+        const wchar_t* notedVendor = L"";
         for (const RegistryLayout& layout : REGISTRY_LAYOUTS) {
             // Most vendors are absent: one open tells.
             HKEY vendor = openKey(software, layout.vendorKey);
@@ -183,6 +197,11 @@ void searchRegistry(int searchOrder) {
             size_t count = familySearchOrder(searchOrder, pair, searched);
             for (size_t i = 0; i < count; ++i) {
                 if (searched[i].keyPath != nullptr) scanRegistryKey(hive, vendor, layout, searched[i]);
+            }
+            const RuntimeFamilyKey& left = pair[searched[0].family == FAMILY_RUNTIME ? 1 : 0];
+            if (count == 1 && !textEquals(notedVendor, layout.vendorKey) &&
+                noteSkippedFamily(hive, vendor, layout, left, searchOrder)) {
+                notedVendor = layout.vendorKey;
             }
             RegCloseKey(vendor);
         }
@@ -223,10 +242,15 @@ const wchar_t* forwardingFolderReason(const wchar_t* folder, const SystemFolders
     return nullptr;
 }
 
-void offerPathEntry(const wchar_t* entry, const SystemFolders& system) {
-    size_t length = 0;
-    const wchar_t* start = trimStoredPath(entry, &length);
-    if (length == 0) return;
+// A folder on a network share (\\server\share\... or \\?\UNC\...), not a
+// local path in the \\?\ or \\.\ form.
+bool isOnNetworkShare(const wchar_t* path) {
+    if (path[0] != L'\\' || path[1] != L'\\') return false;
+    bool prefixed = (path[2] == L'?' || path[2] == L'.') && path[3] == L'\\';
+    return !prefixed || sameWord(path + 4, 4, L"unc\\");
+}
+
+void offerPathEntry(const wchar_t* start, size_t length, const SystemFolders& system) {
     wchar_t folder[PATH_CAPACITY];
     if (!copyTextN(folder, PATH_CAPACITY, start, length)) return;
     wchar_t program[PATH_CAPACITY];
@@ -244,6 +268,9 @@ void offerPathEntry(const wchar_t* entry, const SystemFolders& system) {
     considerCandidate(subject, folder, nullptr);
 }
 
+// Folders on network shares come last, and only when no other folder holds
+// an acceptable runtime: a share that cannot be reached can keep an open
+// waiting for many seconds.
 void searchPathFolders() {
     DWORD length = GetEnvironmentVariableW(L"Path", pathList, LONG_TEXT_CAPACITY - 1);
     if (length == 0 || length >= LONG_TEXT_CAPACITY - 1) return;
@@ -252,15 +279,27 @@ void searchPathFolders() {
     GetWindowsDirectoryW(system.windows, PATH_CAPACITY);
     GetSystemWow64DirectoryW(system.wow64, PATH_CAPACITY);
     // Each entry is cut out in place: the list is a copy of our own.
-    wchar_t* entry = pathList;
-    for (;;) {
-        wchar_t* end = entry;
-        while (*end != 0 && *end != L';') ++end;
-        bool last = *end == 0;
-        *end = 0;
-        offerPathEntry(entry, system);
-        if (last) return;
-        entry = end + 1;
+    for (DWORD i = 0; i < length; ++i) {
+        if (pathList[i] == L';') pathList[i] = 0;
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        bool shares = pass == 1;
+        const wchar_t* runtimeDir = nullptr;
+        const wchar_t* versionText = nullptr;
+        bool localRuntime = shares && bestCandidate(&runtimeDir, &versionText);
+        for (const wchar_t* entry = pathList; entry <= pathList + length; entry += textLength(entry) + 1) {
+            size_t trimmed = 0;
+            const wchar_t* start = trimStoredPath(entry, &trimmed);
+            if (trimmed == 0 || isOnNetworkShare(start) != shares) continue;
+            if (!localRuntime) {
+                offerPathEntry(start, trimmed, system);
+            } else {
+                wchar_t folder[PATH_CAPACITY];
+                copyTextN(folder, PATH_CAPACITY, start, trimmed);
+                ignoreCandidate(candidateSubject(L"Path", folder),
+                                L"on a network share, not looked at since another Path folder has a runtime");
+            }
+        }
     }
 }
 
@@ -344,29 +383,19 @@ const wchar_t* runtimeSourceWord(RuntimeSource source) { return SOURCE_WORDS[sou
 
 bool parseRuntimeSources(const wchar_t* text, RuntimeSourceList* list, const wchar_t** badItem, size_t* badLength) {
     list->count = 0;
-    for (const wchar_t* item = text;;) {
-        const wchar_t* end = item;
-        while (*end != 0 && *end != L';') ++end;
-        const wchar_t* word = item;
-        size_t length = static_cast<size_t>(end - item);
-        while (length > 0 && isBlank(*word)) {
-            ++word;
-            --length;
-        }
-        while (length > 0 && isBlank(word[length - 1])) --length;
-        size_t kind = 0;
-        while (kind < RUNTIME_SOURCE_KINDS && !sameWord(word, length, SOURCE_WORDS[kind])) ++kind;
-        if (kind == RUNTIME_SOURCE_KINDS) {
-            *badItem = word;
-            *badLength = length;
+    for (const wchar_t* cursor = text; cursor != nullptr;) {
+        WordListItem item = nextWordListItem(&cursor, SOURCE_WORDS, RUNTIME_SOURCE_KINDS);
+        if (item.index == RUNTIME_SOURCE_KINDS) {
+            *badItem = item.word;
+            *badLength = item.length;
             return false;
         }
+        RuntimeSource source = static_cast<RuntimeSource>(item.index);
         bool listed = false;
-        for (size_t i = 0; i < list->count; ++i) listed = listed || list->items[i] == static_cast<RuntimeSource>(kind);
-        if (!listed) list->items[list->count++] = static_cast<RuntimeSource>(kind);
-        if (*end == 0) return true;
-        item = end + 1;
+        for (size_t i = 0; i < list->count; ++i) listed = listed || list->items[i] == source;
+        if (!listed) list->items[list->count++] = source;
     }
+    return true;
 }
 
 SourcesRecord loadRuntimeSources(RuntimeSourceList* list) {
@@ -404,10 +433,11 @@ bool readVersionBounds(VersionBounds* bounds) {
     return true;
 }
 
-bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const VersionBounds& bounds) {
+bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const VersionBounds& bounds,
+                          const RuntimeMachines& machines) {
     for (size_t i = 0; i < list.count; ++i) {
         logLine(L"Runtime source:\t%s\n", runtimeSourceWord(list.items[i]));
-        beginCandidates(bounds);
+        beginCandidates(bounds, machines);
         switch (list.items[i]) {
             case SOURCE_REGISTRY: searchRegistry(searchOrder); break;
             case SOURCE_JAVA_HOME: searchJavaHome(); break;

@@ -15,6 +15,7 @@
 #include <stddef.h>
 
 #include "runtime/java_version.h"
+#include "runtime/runtime_machine.h"
 
 enum RuntimeSource { SOURCE_REGISTRY, SOURCE_JAVA_HOME, SOURCE_PATH, SOURCE_FOLDERS };
 enum : size_t { RUNTIME_SOURCE_KINDS = 4 };
@@ -63,7 +64,8 @@ size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], Run
 // runtime's folder (the one whose bin holds the program). `searchOrder` is
 // CFG_SEARCH_ORDER: which of a vendor's runtime and development-kit keys are
 // read, and in which order.
-bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const VersionBounds& bounds);
+bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const VersionBounds& bounds,
+                          const RuntimeMachines& machines);
 
 // Adds "\nSearched: registry, java_home" (the listed words) to messageText.
 void appendSearchedSources(const RuntimeSourceList& list);

@@ -179,7 +179,6 @@ TEST_F(RegisteredRuntimeTest, UnreadableJavaHomeMeansNoSuitableRuntime) {
     // A string value too long for the 1024-byte buffer still names an
     // existing runtime, so a cut or overrun read would start it.
     std::wstring tooLarge = home + L"\\" + std::wstring(520 - home.size(), L'.');
-    std::wstring unterminated = home + L"X"; // the X stops the system from adding a terminator
     DWORD number = 1;
     const Variant variants[] = {
         {"missing", [&] { return registry.createKey(HKEY_LOCAL_MACHINE, key); }},
@@ -188,11 +187,6 @@ TEST_F(RegisteredRuntimeTest, UnreadableJavaHomeMeansNoSuitableRuntime) {
          [&] {
              return registry.setRaw(HKEY_LOCAL_MACHINE, key, L"JavaHome", REG_BINARY, home.c_str(),
                                     static_cast<DWORD>((home.size() + 1) * 2));
-         }},
-        {"unterminated",
-         [&] {
-             return registry.setRaw(HKEY_LOCAL_MACHINE, key, L"JavaHome", REG_SZ, unterminated.c_str(),
-                                    static_cast<DWORD>(home.size() * 2));
          }},
         {"larger than 1024 bytes", [&] { return registry.setString(HKEY_LOCAL_MACHINE, key, L"JavaHome", tooLarge); }},
         {"empty", [&] { return registry.setString(HKEY_LOCAL_MACHINE, key, L"JavaHome", L""); }},
@@ -249,6 +243,40 @@ TEST_F(RegisteredRuntimeTest, ListedSourcesFindTheRuntimeUnderTheTemurinKey) {
     EXPECT_NE(std::string::npos, log.find("Runtime chosen:\t" + narrow(appDir) + "\\jdk-21.0.1.12-hotspot, version 21.0.1\r\n"))
         << log;
     EXPECT_EQ(std::string::npos, log.find("java_home")) << "the first source that yields a runtime ends the search";
+}
+
+// Runtimes whose program is built for x86, or for ARM64 on this x64
+// computer, are passed over for a lower version built for x64.
+TEST_F(RegisteredRuntimeTest, ListedSourcesStartOnlyARuntimeBuiltForThisComputer) {
+    const std::pair<const wchar_t*, WORD> installed[] = {
+        {L"22", IMAGE_FILE_MACHINE_I386}, {L"21.0.1", IMAGE_FILE_MACHINE_ARM64}, {L"17.0.2", IMAGE_FILE_MACHINE_AMD64}};
+    for (const auto& [version, machine] : installed) {
+        installRuntime(version);
+        ASSERT_TRUE(writeFileBytes(launcherIn(version), standInBuiltFor(machine)));
+        ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, std::wstring(L"SOFTWARE\\JavaSoft\\JDK\\") + version,
+                                       L"JavaHome", appDir + L"\\" + version));
+    }
+    records[2] = L"17";
+    records[31] = L"registry";
+    RunResult run = launch();
+
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_EQ(launcherIn(L"17.0.2"), child().value(L"exe"));
+}
+
+// Today's vendors register development kits only: with runtime sources and
+// no CFG_SEARCH_ORDER the development-kit keys are searched too.
+TEST_F(RegisteredRuntimeTest, ListedSourcesFindAnInstalledDevelopmentKitWithoutSearchOrder) {
+    installRuntime(L"jdk-21");
+    ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, L"SOFTWARE\\JavaSoft\\JDK\\21.0.1", L"JavaHome",
+                                   appDir + L"\\jdk-21"));
+    records[2] = L"17";
+    records[31] = L"registry;java_home";
+    records.erase(18);
+    RunResult run = launch();
+
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_EQ(launcherIn(L"jdk-21"), child().value(L"exe"));
 }
 
 TEST_F(RegisteredRuntimeTest, ListedSourcesNamedWhenNothingSuitsAndAStrippedBundledRuntimeIsLogged) {

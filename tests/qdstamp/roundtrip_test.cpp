@@ -54,6 +54,7 @@ const char kRichConfig[] =
     "CFG_PREFERRED_HEAP_MB = 512\n"
     "CFG_MIN_HEAP_MB = 256\n"
     "CFG_RUNTIME_SOURCES = registry;java_home;path;folders\n"
+    "CFG_RUNTIME_MACHINES = arm64;x64\n"
     "CFG_REQUIREMENTS_URL = https://example.com/myapp/requirements?os=win64\n"
     "CFG_SUPPORT_CONTACT = Support <support@example.com>, +1 555 0100\n"
     "MSG_STARTUP_ERROR = L'application n'a pas pu d\xC3\xA9marrer.\n"

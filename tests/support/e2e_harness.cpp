@@ -1,6 +1,7 @@
 #include "e2e_harness.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 #include <stdint.h>
@@ -86,6 +87,16 @@ std::wstring shippedLauncherPath() { return joinPath(testProgramDir(), L"qdlaunc
 std::wstring fakeRuntimePath() { return joinPath(testProgramDir(), L"fake_javaw.exe"); }
 std::wstring consoleBareLauncherPath() { return joinPath(testProgramDir(), L"qdlauncher-console-bare.exe"); }
 std::wstring fakeConsoleRuntimePath() { return joinPath(testProgramDir(), L"fake_java.exe"); }
+
+std::string standInBuiltFor(WORD machine) {
+    std::string program = readFileBytes(fakeRuntimePath());
+    if (program.size() < 0x40) return program;
+    DWORD header = 0;
+    memcpy(&header, program.data() + 0x3C, sizeof header);
+    if (program.size() < header + 6) return program;
+    memcpy(&program[header + 4], &machine, sizeof machine);
+    return program;
+}
 
 Records readRecords(const std::wstring& exe) {
     Records records;

@@ -25,6 +25,12 @@ std::wstring fakeRuntimePath();
 std::wstring consoleBareLauncherPath();
 std::wstring fakeConsoleRuntimePath();
 
+// The stand-in runtime's bytes with the machine field of its PE header set to
+// `machine` (IMAGE_FILE_MACHINE_*): a program that says it is built for that
+// kind of computer. Written where a runtime's program is looked at, never
+// started.
+std::string standInBuiltFor(WORD machine);
+
 // The RT_RCDATA records (language 0x0400) of an executable.
 Records readRecords(const std::wstring& exe);
 // Adds or replaces records; raw bytes for records stored in unusual forms.

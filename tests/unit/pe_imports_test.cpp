@@ -1,7 +1,11 @@
-// The import table reader that finds which DLLs a runtime's launcher loads:
-// a program file cut anywhere never yields other names than the whole file.
+// The PE header reader: which DLLs a runtime's launcher loads (a program file
+// cut anywhere never yields other names than the whole file), and which
+// machine it is built for.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,6 +36,34 @@ TEST(ImportedDlls, ACutFileNeverGivesOtherNames) {
         ASSERT_EQ(whole, names) << "cut at " << size;
     }
     EXPECT_GT(refused, 0u) << "a file cut before its names end is refused";
+}
+
+uint16_t machineOf(const std::string& bytes, size_t size, bool* read) {
+    uint16_t machine = 0;
+    *read = readPeMachine(reinterpret_cast<const unsigned char*>(bytes.data()), size, &machine);
+    return machine;
+}
+
+TEST(ProgramMachine, ReadFromTheFileHeaderOnlyWhenItIsThere) {
+    for (uint16_t machine : {IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_MACHINE_ARM64, IMAGE_FILE_MACHINE_I386}) {
+        bool read = false;
+        EXPECT_EQ(machine, machineOf(e2e::standInBuiltFor(machine), 1024, &read));
+        EXPECT_TRUE(read);
+    }
+    const std::string program = e2e::standInBuiltFor(IMAGE_FILE_MACHINE_AMD64);
+    uint32_t header = 0;
+    memcpy(&header, program.data() + 0x3C, sizeof header);
+    for (size_t size = 0; size <= header + 6; ++size) { // the machine field ends 6 bytes after "PE\0\0"
+        bool read = false;
+        machineOf(program, size, &read);
+        EXPECT_EQ(size == header + 6, read) << "cut at " << size;
+    }
+    for (const std::string& other : {program.substr(0, header) + "NE" + program.substr(header + 2),
+                                     std::string("JAVA_VERSION=\"17\"\n")}) {
+        bool read = true;
+        machineOf(other, other.size(), &read);
+        EXPECT_FALSE(read);
+    }
 }
 
 } // namespace

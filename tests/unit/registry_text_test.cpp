@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(RegistryText, OnlyTerminatedStringValuesCount) {
+TEST(RegistryText, StringValuesEndAtTheirTerminatorOrTheirData) {
     const wchar_t text[] = L"C:\\jre\0tail";
     struct Row {
         DWORD type;
@@ -15,9 +15,10 @@ TEST(RegistryText, OnlyTerminatedStringValuesCount) {
     const Row rows[] = {
         {REG_SZ, sizeof text, true, 6},
         {REG_EXPAND_SZ, 7 * sizeof(wchar_t), true, 6},
-        {REG_SZ, 6 * sizeof(wchar_t), false, 0},     // the data ends before the terminator
+        {REG_SZ, 6 * sizeof(wchar_t), true, 6},      // stored without its terminator: the data ends the text
+        {REG_EXPAND_SZ, 3 * sizeof(wchar_t), true, 3},
         {REG_SZ, 7 * sizeof(wchar_t) - 1, false, 0}, // half a unit
-        {REG_SZ, 0, false, 0},
+        {REG_SZ, 0, true, 0},                        // no data at all: the empty text
         {REG_MULTI_SZ, sizeof text, false, 0},
         {REG_BINARY, sizeof text, false, 0},
         {REG_DWORD, 4, false, 0},

@@ -5,6 +5,7 @@
 #include "../support/registry_sandbox.h"
 #include "core/bounded_text.h"
 #include "core/launch_state.h"
+#include "e2e_harness.h"
 #include "log_capture.h"
 #include "runtime/runtime_search.h"
 #include "runtime/runtime_sources.h"
@@ -312,6 +313,48 @@ TEST_F(LocateRuntimeTest, RegisteredRuntimeAfterAMissingBundledFolderNotesNoFail
     EXPECT_EQ(0u, failureCode) << "the failed probe of the bundled folder is no failure of the launch";
     EXPECT_EQ(root + L"\\registered", std::wstring(runtimeHome));
     EXPECT_STREQ(L"1.8.0", minVersion);
+}
+
+TEST_F(LocateRuntimeTest, ExpandableJavaHomeIsExpanded) {
+    SetEnvironmentVariableW(L"QDU_RUNTIME_DIR", (root + L"\\no-such-folder").c_str());
+    SetEnvironmentVariableW(L"QDU_ROOT", root.c_str());
+    ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, std::wstring(JRE_KEY) + L"\\1.8.0_202", L"JavaHome",
+                                   L"%QDU_ROOT%\\registered", REG_EXPAND_SZ));
+    EXPECT_EQ(1, locateRuntime(exePath, exeDirLen));
+    SetEnvironmentVariableW(L"QDU_ROOT", nullptr);
+    EXPECT_EQ(root + L"\\registered", std::wstring(runtimeHome));
+}
+
+// The bundled runtime and the registry's best version are the only candidate
+// of their stage: one the launcher must not start is refused with a report.
+TEST_F(LocateRuntimeTest, TheOnlyCandidateOfAStageIsRefusedForItsMachine) {
+    const struct {
+        std::wstring runtime; // bundled, or registered (with a missing bundled folder)
+        WORD machine;         // 0: a file that is no program
+        const wchar_t* reason; // nullptr: accepted
+    } rows[] = {
+        {L"bundled", IMAGE_FILE_MACHINE_ARM64, L"its program is built for ARM64, and this computer is x64"},
+        {L"registered", IMAGE_FILE_MACHINE_I386,
+         L"its program is built for x86, a 32-bit runtime, and the launcher starts only 64-bit runtimes"},
+        // What cannot be read is left to the start, which reports what the system finds wrong.
+        {L"bundled", 0, nullptr},
+    };
+    for (const auto& row : rows) {
+        SetUp();
+        const std::wstring folder = root + L"\\" + row.runtime;
+        std::string program = row.machine == 0 ? "MZ" : e2e::standInBuiltFor(row.machine).substr(0, 1024);
+        ASSERT_TRUE(e2e::writeFileBytes(folder + L"\\bin\\javaw.exe", program));
+        SetEnvironmentVariableW(L"QDU_RUNTIME_DIR", (row.runtime == L"bundled" ? folder : root + L"\\gone").c_str());
+        ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, std::wstring(JRE_KEY) + L"\\1.8.0_202", L"JavaHome",
+                                       root + L"\\registered"));
+        LogCapture log;
+        int located = locateRuntime(exePath, exeDirLen);
+        registry.removeAll();
+        EXPECT_EQ(row.reason == nullptr, located == 1) << latin1(row.runtime) << " " << row.machine;
+        if (row.reason == nullptr) continue;
+        EXPECT_EQ(L"The Java runtime in " + folder + L" cannot be used: " + row.reason + L".", std::wstring(messageText));
+        EXPECT_NE(std::string::npos, log.bytes().find("Runtime refused:\t" + latin1(folder) + ": " + latin1(row.reason)));
+    }
 }
 
 } // namespace

@@ -40,6 +40,63 @@ TEST(RuntimeSourceList, WordsSeparatedBySemicolons) {
     }
 }
 
+TEST(RuntimeMachineList, WordsInOrderOfPreference) {
+    const struct {
+        const wchar_t* text;
+        std::vector<WORD> machines; // empty: refused
+        const char* bad;
+        bool repeated;
+    } rows[] = {
+        {L"x64", {IMAGE_FILE_MACHINE_AMD64}, "", false},
+        {L" ARM64 ; x64", {IMAGE_FILE_MACHINE_ARM64, IMAGE_FILE_MACHINE_AMD64}, "", false},
+        {L"x64;;arm64", {}, "", false},
+        {L"arm64;x86", {}, "x86", false},
+        {L"x64;arm64;X64", {}, "X64", true},
+    };
+    for (const auto& row : rows) {
+        RuntimeMachines machines = {};
+        const wchar_t* bad = nullptr;
+        size_t badLength = 0;
+        bool repeated = false;
+        bool ok = parseRuntimeMachines(row.text, &machines, &bad, &badLength, &repeated);
+        EXPECT_EQ(!row.machines.empty(), ok) << latin1(row.text);
+        if (ok) {
+            EXPECT_EQ(row.machines, std::vector<WORD>(machines.preferred, machines.preferred + machines.count));
+        } else {
+            EXPECT_EQ(row.bad, latin1(std::wstring(bad, badLength))) << latin1(row.text);
+            EXPECT_EQ(row.repeated, repeated) << latin1(row.text);
+        }
+    }
+}
+
+TEST(RuntimeMachineList, RankOrRefusal) {
+    const WORD X64 = IMAGE_FILE_MACHINE_AMD64, ARM64 = IMAGE_FILE_MACHINE_ARM64;
+    const RuntimeMachines armOnly = {{ARM64}, 1, ARM64};
+    const RuntimeMachines unknownComputer = {{ARM64, X64}, 2, 0};
+    const RuntimeMachines x64OnArm = {{X64}, 1, ARM64};
+    const struct {
+        WORD machine;
+        const RuntimeMachines& machines;
+        int rank;
+        const char* reason;
+    } rows[] = {
+        {X64, armOnly, 1, ""}, // x64 is always accepted, after the listed machines
+        {ARM64, x64OnArm, MACHINE_REFUSED,
+         "its program is built for ARM64, and this application accepts only x64 runtimes (CFG_RUNTIME_MACHINES)"},
+        // A computer that does not say (before Windows 10 1511) is not ARM64.
+        {ARM64, unknownComputer, MACHINE_REFUSED, "its program is built for ARM64, and this computer is x64"},
+        {IMAGE_FILE_MACHINE_I386, armOnly, MACHINE_REFUSED,
+         "its program is built for x86, a 32-bit runtime, and the launcher starts only 64-bit runtimes"},
+        {IMAGE_FILE_MACHINE_ARMNT, armOnly, MACHINE_REFUSED,
+         "its program is built for another kind of computer (machine type 0x01C4), and this computer is ARM64"},
+    };
+    for (const auto& row : rows) {
+        const wchar_t* reason = L"";
+        EXPECT_EQ(row.rank, rankRuntimeMachine(row.machine, row.machines, &reason)) << row.machine;
+        EXPECT_EQ(row.reason, latin1(reason)) << row.machine;
+    }
+}
+
 TEST(RuntimeSourceList, ABoundThatIsNoVersionRefusesTheLaunch) {
     resetLaunchState();
     copyText(messageText, MESSAGE_CAPACITY, L"Start-up failed.");
@@ -60,12 +117,14 @@ const wchar_t* const VENDOR_KEYS[] = {
 };
 
 // A stand-in installation below the case's folder: its program where the
-// layout puts it, and a release file when a version is given.
-enum Layout { BIN, JRE_BIN, PROGRAM_ONLY, NO_PROGRAM };
+// layout puts it (the headers of one built for `machine`; 0: a text file),
+// and a release file when a version is given.
+enum Layout { BIN, JRE_BIN, PROGRAM_ONLY, NO_PROGRAM, PROGRAM_FOLDER };
 struct Installed {
     std::wstring folder;
     const char* release;
     Layout layout;
+    WORD machine = IMAGE_FILE_MACHINE_AMD64;
 };
 // A registry value; "$" in texts stands for the case's folder.
 struct Key {
@@ -84,10 +143,12 @@ struct SourceCase {
     std::vector<Key> keys;
     std::map<std::wstring, std::wstring> environment;
     const wchar_t* chosen; // runtimeHome afterwards; nullptr: nothing acceptable
-    std::wstring logged;   // a piece of the log
+    std::wstring logged;   // a piece of the log, found once
     const wchar_t* lower = L"17";
     const wchar_t* upper = L"";
     int order = 1;
+    const wchar_t* machines = L"x64"; // CFG_RUNTIME_MACHINES
+    WORD computer = IMAGE_FILE_MACHINE_AMD64;
 };
 
 const std::wstring TEMURIN_21 = L"SOFTWARE\\Eclipse Adoptium\\JDK\\21.0.1.12\\hotspot\\MSI";
@@ -115,7 +176,7 @@ std::vector<SourceCase> sourceCases() {
          {{L"zulu-17", nullptr, BIN}, {L"zulu-21-jre", nullptr, BIN}},
          {machine(L"SOFTWARE\\Azul Systems\\Zulu\\zulu-17", L"InstallationPath", L"$\\zulu-17\\"),
           machine(L"SOFTWARE\\Azul Systems\\Zulu\\zulu-21-jre", L"InstallationPath", L"$\\zulu-21-jre\\")},
-         {}, L"$\\zulu-17", L"version zulu-17 (no release file)", L"17", L"", 3},
+         {}, L"$\\zulu-17", L"version zulu-17 (no release file) in", L"17", L"", 3},
         {"Liberica", L"registry", {jdk17}, {machine(L"SOFTWARE\\BellSoft\\Liberica\\jdk-17", L"InstallationPath", L"$\\jdk-17")},
          {}, L"$\\jdk-17", L""},
         {"SapMachine", L"registry", {jdk17}, {machine(L"SOFTWARE\\SapMachine\\JDK\\17.0.2", L"JavaHome", L"$\\jdk-17\\")}, {},
@@ -142,6 +203,22 @@ std::vector<SourceCase> sourceCases() {
          {{L"JAVA_HOME", L"$\\jdk-17"}}, L"$\\jdk-17", L""},
         {"a source with nothing acceptable does not win", L"java_home;registry", {{L"jdk-11", "11.0.2", BIN}, temurin21},
          {temurinKey}, {{L"JAVA_HOME", L"$\\jdk-11"}}, L"$\\jdk-21", L"version 11.0.2 is below the minimum 17"},
+        {"a folder named like the program", L"java_home", {{L"jdk-17", "17.0.2", PROGRAM_FOLDER}}, {},
+         {{L"JAVA_HOME", L"$\\jdk-17"}}, nullptr, L"JAVA_HOME = $\\jdk-17: no bin\\javaw.exe (nor jre\\bin\\javaw.exe)"},
+        {"a program without a Windows program header", L"java_home", {{L"jdk-17", "17.0.2", BIN, 0}}, {},
+         {{L"JAVA_HOME", L"$\\jdk-17"}}, nullptr, L"JAVA_HOME = $\\jdk-17: its program has no readable Windows program header"},
+        {"Path: a folder on a network share is left alone when a local one has a runtime", L"path", {jdk17}, {},
+         {{L"Path", L"\\\\qdtest-nowhere\\share\\bin;$\\jdk-17\\bin"}}, L"$\\jdk-17",
+         L"Path = \\\\qdtest-nowhere\\share\\bin: on a network share, not looked at since another Path folder has a runtime"},
+        {"development kits left out by the search order are named", L"registry", {}, {oracle8,
+          machine(L"SOFTWARE\\JavaSoft\\JDK\\21", L"JavaHome", L"$\\jdk-21")}, {}, nullptr,
+         L"\r\nRuntime keys skipped:\tHKLM\\SOFTWARE\\JavaSoft holds development kits (JDK), which CFG_SEARCH_ORDER 0 "
+         L"leaves out\r\n", L"17", L"", 0},
+        // On an ARM64 computer the preferred machine wins before the version.
+        {"ARM64 computer, arm64;x64: the native runtime before a higher x64 one", L"folders",
+         {{L"pf\\Java\\jdk-21", "21.0.1", BIN}, {L"pf\\Java\\jdk-17-arm", "17.0.2", BIN, IMAGE_FILE_MACHINE_ARM64}}, {},
+         {{L"ProgramFiles", L"$\\pf"}, {L"LOCALAPPDATA", L"$\\none"}}, L"$\\pf\\Java\\jdk-17-arm",
+         L"version 17.0.2 in $\\pf\\Java\\jdk-17-arm (ARM64)\r\n", L"17", L"", 1, L"arm64;x64", IMAGE_FILE_MACHINE_ARM64},
     };
 }
 
@@ -171,8 +248,11 @@ protected:
     void install(const Installed& runtime, const std::wstring& home) {
         std::wstring bin = runtime.layout == PROGRAM_ONLY ? home : home + (runtime.layout == JRE_BIN ? L"\\jre\\bin" : L"\\bin");
         ASSERT_TRUE(e2e::makeDirectories(bin));
-        if (runtime.layout != NO_PROGRAM) {
-            ASSERT_TRUE(scratch::writeBytes(bin + L"\\javaw.exe", ""));
+        if (runtime.layout == PROGRAM_FOLDER) {
+            ASSERT_TRUE(e2e::makeDirectories(bin + L"\\javaw.exe"));
+        } else if (runtime.layout != NO_PROGRAM) {
+            std::string program = runtime.machine == 0 ? "not a program" : e2e::standInBuiltFor(runtime.machine);
+            ASSERT_TRUE(scratch::writeBytes(bin + L"\\javaw.exe", program.substr(0, 1024)));
         }
         if (runtime.release != nullptr) {
             ASSERT_TRUE(scratch::writeBytes(home + L"\\release", std::string("JAVA_VERSION=\"") + runtime.release + "\"\n"));
@@ -204,8 +284,12 @@ protected:
         const wchar_t* bad = nullptr;
         size_t badLength = 0;
         EXPECT_TRUE(parseRuntimeSources(c.sources, &list, &bad, &badLength));
+        RuntimeMachines machines = {};
+        bool repeated = false;
+        EXPECT_TRUE(parseRuntimeMachines(c.machines, &machines, &bad, &badLength, &repeated));
+        machines.computer = c.computer;
         LogCapture log;
-        *found = searchRuntimeSources(list, c.order, bounds);
+        *found = searchRuntimeSources(list, c.order, bounds, machines);
         return log.bytes();
     }
 
@@ -225,7 +309,11 @@ TEST_F(RuntimeSourcesTest, ChosenRuntimeForEachLayout) {
 
         EXPECT_EQ(c.chosen != nullptr, found) << c.what << "\n" << log;
         EXPECT_EQ(c.chosen != nullptr ? placed(c.chosen, folder) : L"", std::wstring(runtimeHome)) << c.what << "\n" << log;
-        EXPECT_NE(std::string::npos, log.find(latin1(placed(c.logged, folder)))) << c.what << "\n" << log;
+        const std::string logged = latin1(placed(c.logged, folder));
+        EXPECT_NE(std::string::npos, log.find(logged)) << c.what << "\n" << log;
+        if (!logged.empty()) {
+            EXPECT_EQ(log.find(logged), log.rfind(logged)) << c.what << ": logged once\n" << log;
+        }
         registry.removeAll();
         restoreEnvironment();
     }

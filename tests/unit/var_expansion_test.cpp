@@ -164,10 +164,13 @@ TEST_F(VarExpansionTest, RegistryValueForms) {
     ASSERT_TRUE(registry.setRaw(HKEY_CURRENT_USER, key, L"Binary", REG_BINARY, binary, sizeof binary));
     const wchar_t multi[] = L"one\0two\0";
     ASSERT_TRUE(registry.setRaw(HKEY_CURRENT_USER, key, L"Multi", REG_MULTI_SZ, multi, sizeof multi));
-    // A string stored without its terminating zero. The system adds a
-    // terminator the caller forgot to count when a zero follows the data, so
-    // something else must follow it here.
+    // Strings stored without their terminating zero: the data ends the text
+    // when a terminator still fits the buffer. The system adds a terminator
+    // the caller forgot to count when a zero follows the data, so something
+    // else must follow it here.
     ASSERT_TRUE(registry.setRaw(HKEY_CURRENT_USER, key, L"Unterminated", REG_SZ, L"ABCDX", 4 * sizeof(wchar_t)));
+    const std::wstring filling(513, L'h');
+    ASSERT_TRUE(registry.setRaw(HKEY_CURRENT_USER, key, L"UnterminatedFull", REG_SZ, filling.c_str(), 1024));
     // The largest value that fits the 1024-byte buffer with its terminator, and one unit more.
     ASSERT_TRUE(registry.setString(HKEY_CURRENT_USER, key, L"Fits", std::wstring(511, L'f')));
     ASSERT_TRUE(registry.setString(HKEY_CURRENT_USER, key, L"TooLarge", std::wstring(512, L'g')));
@@ -183,7 +186,8 @@ TEST_F(VarExpansionTest, RegistryValueForms) {
         {L"Number", L""},
         {L"Binary", L""},
         {L"Multi", L""},
-        {L"Unterminated", L""},
+        {L"Unterminated", L"ABCD"},
+        {L"UnterminatedFull", L""}, // 512 units leave no room for the terminator
         {L"Fits", std::wstring(511, L'f')},
         {L"TooLarge", L""},
         {L"EmbeddedZero", L"left"},

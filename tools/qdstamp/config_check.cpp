@@ -126,16 +126,38 @@ std::vector<long> folded_java_numbers(std::u16string_view v) {
     return dotted;
 }
 
+// Whether a Java version marks an early-access build as the runtime sources
+// read it: a "-" tail, unless it is the long-term-support mark (-LTS...) or an
+// old build number (-b08). A "+build" tail marks none.
+bool is_early_access(std::u16string_view v) {
+    auto digit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
+    auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    std::size_t i = 0;
+    while (i < v.size() && (digit(v[i]) || v[i] == u'.' || v[i] == u'_')) ++i;
+    if (i == v.size() || v[i] != u'-') return false;
+    std::string tail = utf16_to_utf8(std::u16string(v.substr(i + 1)));
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (tail.rfind("lts", 0) == 0 && (tail.size() == 3 || !(digit(tail[3]) || letter(tail[3])))) return false;
+    if (tail.size() >= 2 && tail[0] == 'b' && digit(tail[1])) {
+        std::size_t end = 1;
+        while (end < tail.size() && digit(tail[end])) ++end;
+        if (end == tail.size() || !letter(tail[end])) return false;
+    }
+    return true;
+}
+
 // Whether the lower bound itself lies above the upper one as the runtime
-// sources compare them: a bound with fewer numbers covers every version that
-// begins with it (CFG_MAX_VERSION = 17 admits 17.0.9).
+// sources compare them: then no release can lie between them. A bound with
+// fewer numbers covers every version that begins with it (CFG_MAX_VERSION =
+// 17 admits 17.0.9); an early-access bound covers early-access builds only,
+// so CFG_MAX_VERSION = 21-ea lies below CFG_MIN_VERSION = 21.
 bool java_bounds_exclude_all(std::u16string_view max, std::u16string_view min) {
     const std::vector<long> high = folded_java_numbers(max), low = folded_java_numbers(min);
     for (std::size_t i = 0; i < high.size(); ++i) {
         const long at = i < low.size() ? low[i] : 0;
         if (at != high[i]) return at > high[i];
     }
-    return false;
+    return is_early_access(max) && !is_early_access(min);
 }
 
 constexpr const char* kRuntimeSources[] = {"registry", "java_home", "path", "folders"};
@@ -276,6 +298,7 @@ public:
         if ((r.id == CFG_MIN_VERSION || r.id == CFG_MAX_VERSION) && !v.text.empty() && !is_java_version(v.text))
             error(v.line, name + ": " + quoted(v.text) + " is not a Java version (write it like 17, 1.8.0_202 or 21-ea)");
         if (r.id == CFG_RUNTIME_SOURCES) check_runtime_sources(v);
+        if (r.id == CFG_RUNTIME_MACHINES) check_runtime_machines(v);
         if (r.id == CFG_MODULE) check_module(v);
         if (has_trait(r, kPath) || has_trait(r, kCommandLine))
             if (auto at = first_control(v.text))
@@ -331,20 +354,31 @@ public:
         }
     }
 
-    // ";"-separated source words, any case, blanks around them allowed.
-    void check_runtime_sources(const ConfigValue& v) {
-        std::vector<std::string> seen;
-        std::size_t start = 0, item = 1;
-        for (;;) {
-            std::size_t end = v.text.find(u';', start);
-            std::u16string_view entry = std::u16string_view(v.text).substr(start, end == std::u16string::npos ? std::u16string::npos : end - start);
+    // The items of a ";"-separated word list, without the blanks around them,
+    // each with its word in lower case (the launcher takes any case).
+    static std::vector<std::pair<std::u16string_view, std::string>> list_words(std::u16string_view text) {
+        std::vector<std::pair<std::u16string_view, std::string>> items;
+        for (std::size_t start = 0;;) {
+            const std::size_t end = text.find(u';', start);
+            std::u16string_view entry = text.substr(start, end == std::u16string_view::npos ? end : end - start);
             while (!entry.empty() && (entry.front() == u' ' || entry.front() == u'\t')) entry.remove_prefix(1);
             while (!entry.empty() && (entry.back() == u' ' || entry.back() == u'\t')) entry.remove_suffix(1);
             std::string word = utf16_to_utf8(std::u16string(entry));
             for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            items.emplace_back(entry, word);
+            if (end == std::u16string_view::npos) return items;
+            start = end + 1;
+        }
+    }
+
+    // ";"-separated source words, any case, blanks around them allowed.
+    void check_runtime_sources(const ConfigValue& v) {
+        std::vector<std::string> seen;
+        std::size_t item = 1;
+        const std::string label = "CFG_RUNTIME_SOURCES: ";
+        for (const auto& [entry, word] : list_words(v.text)) {
             bool known = false;
             for (const char* source : kRuntimeSources) known = known || word == source;
-            const std::string label = "CFG_RUNTIME_SOURCES: ";
             if (entry.empty())
                 error(v.line, label + "item " + std::to_string(item) + " is empty (sources are separated by ;)");
             else if (!known)
@@ -352,10 +386,31 @@ public:
             else if (std::find(seen.begin(), seen.end(), word) != seen.end())
                 warning(v.line, label + quoted(entry) + " is listed twice; it is searched once");
             seen.push_back(word);
-            if (end == std::u16string::npos) break;
-            start = end + 1;
             ++item;
         }
+    }
+
+    // x64 and arm64 in the order of preference, any case; the launcher
+    // refuses anything else, and a word given twice, which leaves the order
+    // unclear.
+    void check_runtime_machines(const ConfigValue& v) {
+        std::vector<std::string> seen;
+        const std::string label = "CFG_RUNTIME_MACHINES: ";
+        bool valid = true;
+        for (const auto& [entry, word] : list_words(v.text)) {
+            if (word != "x64" && word != "arm64") {
+                error(v.line, label + (entry.empty() ? std::string("an item is empty") : quoted(entry) + " is not a machine") +
+                                  " (write x64, or arm64;x64 for ARM64 runtimes first)");
+                valid = false;
+            } else if (std::find(seen.begin(), seen.end(), word) != seen.end()) {
+                error(v.line, label + quoted(entry) + " is given twice");
+                valid = false;
+            }
+            seen.push_back(word);
+        }
+        if (valid && std::find(seen.begin(), seen.end(), "x64") == seen.end())
+            warning(v.line, label + "x64 is not listed, but the launcher always accepts x64 runtimes, after the listed "
+                                    "ones; write arm64;x64 to say so");
     }
 
     void check_relations(const CheckContext& context) {
@@ -381,6 +436,11 @@ public:
         if (auto order = integer(CFG_SEARCH_ORDER); order && (*order < 0 || *order > 3))
             warning(get(CFG_SEARCH_ORDER)->line, "CFG_SEARCH_ORDER " + std::to_string(*order) +
                                        " is not 0..3; the launcher treats it as 1");
+        if (auto order = integer(CFG_SEARCH_ORDER); order && *order == 0 && get(CFG_RUNTIME_SOURCES))
+            warning(get(CFG_SEARCH_ORDER)->line, "CFG_SEARCH_ORDER 0 with CFG_RUNTIME_SOURCES searches only runtime (JRE) keys, but "
+                                   "Oracle, Microsoft, SapMachine and Temurin's default install register development "
+                                   "kits (JDK) only; write 1 (runtimes, then development kits, as when the key is "
+                                   "absent)");
 
         check_heap();
 
@@ -399,7 +459,10 @@ public:
                                              java_bounds_exclude_all(max->text, min->text)
                                        : cmp && *cmp < 0;
             if (below)
-                warning(max->line, "CFG_MAX_VERSION " + quoted(max->text) + " is below CFG_MIN_VERSION " + quoted(min->text));
+                warning(max->line, "CFG_MAX_VERSION " + quoted(max->text) + " is below CFG_MIN_VERSION " + quoted(min->text) +
+                                       (get(CFG_RUNTIME_SOURCES) && is_early_access(max->text)
+                                            ? ": an early-access bound admits early-access builds only"
+                                            : ""));
         }
 
         if (const ConfigValue* msg = get(MSG_RUNTIME_VERSION_ERROR)) {

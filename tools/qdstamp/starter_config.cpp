@@ -63,8 +63,15 @@ CFG_RUNTIME_SOURCES = registry;java_home
 
 # Which registry keys, in which order: 0 runtimes (JRE) only, 1 runtimes then
 # development kits (JDK), 2 development kits then runtimes, 3 development kits
-# only.
-# CFG_SEARCH_ORDER = 1
+# only. Most of today's vendors register development kits only; with
+# CFG_RUNTIME_SOURCES an absent key means 1, without it 0.
+CFG_SEARCH_ORDER = 1
+
+# Which kinds of runtime are accepted, preferred first: x64 (always
+# accepted), and arm64 for a native runtime on Windows on ARM, where x64 runs
+# emulated. Add arm64 only when every native library of your application
+# exists for ARM64. Without this key: x64 only.
+# CFG_RUNTIME_MACHINES = arm64;x64
 
 # The page opened after the report "no suitable Java runtime" (where to get one).
 # CFG_DOWNLOAD_URL = <fill in: the address of a page where your users get Java>
