@@ -7,6 +7,7 @@
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
+#include "launch/app_identity.h"
 #include "launch/bounded_text.h"
 #include "launch/console_child.h"
 #include "launch/launch_state.h"
@@ -144,6 +145,7 @@ int startChild() {
         startup.StartupInfo.hStdError = stderrCapture.pipeWrite;
         startup.StartupInfo.hStdOutput = stdoutCapture.pipeWrite;
     }
+    passAppUserModelId(startup.StartupInfo);
 
     // Everything else the launcher holds stays out of the child, and so out of
     // every process the Java application starts (with inheritance on).
