@@ -1,11 +1,11 @@
 #include "launch/app_identity.h"
 
 #include "config/config_records.h"
+#include "core/launch_state.h"
+#include "core/launcher_variant.h"
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
-#include "launch/launch_state.h"
-#include "launch/launcher_variant.h"
 
 namespace {
 

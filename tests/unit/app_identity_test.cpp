@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "config/config_records.h"
+#include "core/launch_state.h"
 #include "diag/ui_calls.h"
 #include "e2e_harness.h"
 #include "launch/app_identity.h"
-#include "launch/launch_state.h"
 #include "log_capture.h"
 #include "scratch_files.h"
 
