@@ -6,7 +6,8 @@
 
 configure_file(${PROJECT_SOURCE_DIR}/res/package/README.txt.in ${CMAKE_BINARY_DIR}/package/README.txt @ONLY)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/package/README.txt DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/qdstamp.md ${PROJECT_SOURCE_DIR}/docs/keys.md DESTINATION docs)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/qdstamp.md ${PROJECT_SOURCE_DIR}/docs/keys.md
+              ${PROJECT_SOURCE_DIR}/docs/desktop-integration.md DESTINATION docs)
 install(FILES ${PROJECT_SOURCE_DIR}/res/demo/DemoApp.qdcfg ${PROJECT_SOURCE_DIR}/res/demo/splash.bmp DESTINATION demo)
 
 set(CPACK_PACKAGE_NAME qdlauncher)

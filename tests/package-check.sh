@@ -53,7 +53,7 @@ same_listing() {  # same_listing <archive listing> <expected lines...>
     shift
     diff -u <(printf '%s\n' "$@" | sort) <(grep -v '/$' <<<"$listing" | sort)
 }
-docs=(LICENSE README.txt demo/DemoApp.qdcfg demo/splash.bmp docs/README.md docs/keys.md docs/qdstamp.md)
+docs=(LICENSE README.txt demo/DemoApp.qdcfg demo/splash.bmp docs/README.md docs/keys.md docs/qdstamp.md docs/desktop-integration.md)
 check "$zip: unexpected listing" same_listing "$(unzip -Z1 "$zip")" \
     $(printf "$zip_top/%s\n" "${docs[@]}" qdlauncher-bare.exe qdlauncher-console-bare.exe qdstamp.exe)
 check "$tar: unexpected listing" same_listing "$(tar tzf "$tar")" \
