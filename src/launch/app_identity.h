@@ -12,11 +12,11 @@
 #include <windows.h>
 
 // Reads CFG_APP_USER_MODEL_ID into appUserModelId and gives the launcher's own
-// process that ID. Call it before the process has any window: the system
-// takes a process's ID only before its first window. A call that fails never
-// stops the launch (logAppUserModelId tells of it): the child still gets the
-// ID. Without the record, with an empty one and in the console launcher it
-// does nothing, and loads nothing.
+// process that ID. Call it before the process has any window: Windows asks
+// for a process's ID to be set before it presents anything. A call that
+// fails never stops the launch (logAppUserModelId tells of it): the child
+// still gets the ID. Without the record, with an empty one and in the console
+// launcher it does nothing, and loads nothing.
 void adoptAppUserModelId();
 
 // Logs the ID and whether the launcher's own process took it; it runs before

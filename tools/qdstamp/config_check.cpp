@@ -338,8 +338,8 @@ public:
         }
         if (!usual || parts < 2)
             warning(v.line, name + ": " + quoted(v.text) + " is not in the form Windows recommends, "
-                                   "Company.Product[.SubProduct[.Version]]: parts of letters and digits separated by "
-                                   "single dots (ExampleLtd.MyApp)");
+                                   "Company.Product[.SubProduct[.Version]]: parts of letters, digits, - and _ separated "
+                                   "by single dots (ExampleLtd.MyApp)");
     }
 
     void check_env_vars(const ConfigValue& v) {
