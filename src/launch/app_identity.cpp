@@ -26,7 +26,7 @@ void adoptAppUserModelId() {
     if (CONSOLE_LAUNCHER) return;
     // A record too long to be an ID is noted as a configuration fault, which
     // refuses the launch; nothing is set.
-    if (!loadConfigString(CFG_APP_USER_MODEL_ID, appUserModelId, APP_ID_CAPACITY)) return;
+    if (!loadConfigString<CFG_APP_USER_MODEL_ID>(appUserModelId)) return;
     if (appUserModelId[0] == 0) return;
     adoptResult = setOwnAppUserModelId();
 }
