@@ -25,6 +25,7 @@ DWORD foundRuntime;
 DWORD priorityClass;
 BOOL jarInExe;
 wchar_t launcherArgs[LONG_TEXT_CAPACITY];
+wchar_t appUserModelId[APP_ID_CAPACITY];
 WORD configFaultRecord;
 HANDLE instanceMutex;
 PROCESS_INFORMATION child;
@@ -69,6 +70,7 @@ void resetLaunchState() {
     priorityClass = 0;
     jarInExe = FALSE;
     clearText(launcherArgs, LONG_TEXT_CAPACITY);
+    clearText(appUserModelId, APP_ID_CAPACITY);
     instanceMutex = nullptr;
     child = PROCESS_INFORMATION{};
     childExitCode = 0;

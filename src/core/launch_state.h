@@ -13,6 +13,8 @@ enum : size_t {
     MESSAGE_CAPACITY = 1024,
     URL_CAPACITY = 256,
     NAME_CAPACITY = 128,
+    // An AppUserModelID holds at most 128 characters.
+    APP_ID_CAPACITY = 129,
     // The first bytes of each captured output kept for the quick-failure
     // report: enough for its longest excerpt in any encoding (three bytes a
     // character in UTF-8, a line break of two).
@@ -54,6 +56,9 @@ extern wchar_t launcherArgs[LONG_TEXT_CAPACITY];
 // run, 0 if none (config/config_records.h notes and explains it).
 extern WORD configFaultRecord;
 
+// The application's AppUserModelID (CFG_APP_USER_MODEL_ID): the launcher's own
+// and the child's taskbar identity. Empty: the system's default identity.
+extern wchar_t appUserModelId[APP_ID_CAPACITY];
 extern HANDLE instanceMutex;       // the single-instance mutex; nullptr without CFG_MUTEX
 extern PROCESS_INFORMATION child;
 extern DWORD childExitCode;

@@ -5,11 +5,13 @@
 
 UserCalls user32;
 GdiCalls gdi32;
+ShellCalls shell32;
 
 namespace {
 
 bool userCallsBound;
 bool gdiCallsBound;
+bool shellCallsBound;
 
 template <typename Function>
 bool bindCall(HMODULE module, const char* name, Function& slot) {
@@ -21,13 +23,14 @@ HMODULE loadSystemLibrary(const wchar_t* name) {
     return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
-// The names of the members of UserCalls and GdiCalls, in their order.
+// The names of the members of UserCalls, GdiCalls and ShellCalls, in their order.
 constexpr char USER_CALL_NAMES[] =
     "MessageBoxW\0CreateWindowExW\0LoadImageW\0SendMessageW\0GetWindowRect\0GetSystemMetrics\0SetWindowPos\0"
     "ShowWindow\0UpdateWindow\0SetTimer\0DestroyWindow\0MsgWaitForMultipleObjectsEx\0PeekMessageW\0"
     "TranslateMessage\0DispatchMessageW\0EnumWindows\0GetWindowThreadProcessId\0GetWindowLongW\0FindWindowExW\0"
     "GetWindowTextW\0SetForegroundWindow\0SetWindowLongW\0UpdateLayeredWindow\0GetDC\0ReleaseDC\0GetDpiForWindow";
 constexpr char GDI_CALL_NAMES[] = "CreateCompatibleDC\0CreateDIBSection\0SelectObject\0DeleteDC\0DeleteObject\0GetDeviceCaps";
+constexpr char SHELL_CALL_NAMES[] = "ShellExecuteW\0SetCurrentProcessExplicitAppUserModelID";
 
 constexpr size_t nameCount(const char* names, size_t size) {
     size_t count = 1;
@@ -38,6 +41,8 @@ static_assert(nameCount(USER_CALL_NAMES, sizeof USER_CALL_NAMES) == sizeof(UserC
               "one name for each member of UserCalls");
 static_assert(nameCount(GDI_CALL_NAMES, sizeof GDI_CALL_NAMES) == sizeof(GdiCalls) / sizeof(FARPROC),
               "one name for each member of GdiCalls");
+static_assert(nameCount(SHELL_CALL_NAMES, sizeof SHELL_CALL_NAMES) == sizeof(ShellCalls) / sizeof(FARPROC),
+              "one name for each member of ShellCalls");
 
 // Fills `calls`, a struct of nothing but function pointers, from the system
 // DLL `library` by `names`; the last `optional` ones may be missing (they stay nullptr). One
@@ -82,6 +87,11 @@ bool bindGdiCalls() {
     return gdiCallsBound;
 }
 
+bool bindShellCalls() {
+    if (!shellCallsBound) shellCallsBound = bindCalls(L"shell32.dll", SHELL_CALL_NAMES, shell32, 1);
+    return shellCallsBound;
+}
+
 bool userCallsInUse() { return userCallsBound; }
 
 int showMessageBox(const wchar_t* text, const wchar_t* title, UINT type) {
@@ -91,10 +101,5 @@ int showMessageBox(const wchar_t* text, const wchar_t* title, UINT type) {
 
 void openWithShell(const wchar_t* target) {
     initialiseComOnce();
-    HMODULE module = loadSystemLibrary(L"shell32.dll");
-    if (module == nullptr) return;
-    decltype(&::ShellExecuteW) shellExecute = nullptr;
-    if (bindCall(module, "ShellExecuteW", shellExecute)) {
-        shellExecute(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
-    }
+    if (bindShellCalls()) shell32.ShellExecuteW(nullptr, L"open", target, nullptr, nullptr, SW_SHOWNORMAL);
 }

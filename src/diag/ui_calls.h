@@ -50,6 +50,15 @@ struct GdiCalls {
     decltype(&::GetDeviceCaps) GetDeviceCaps;
 };
 
+// The shell functions (function pointers only, in the order of their names in
+// ui_calls.cpp).
+struct ShellCalls {
+    decltype(&::ShellExecuteW) ShellExecuteW;
+    // Windows 7 and later; nullptr where the system lacks it. Declared here
+    // rather than taken from its header, which pulls in most of COM.
+    HRESULT(WINAPI* SetCurrentProcessExplicitAppUserModelID)(PCWSTR appId);
+};
+
 // The bound functions; valid after bindUserCalls() returned true.
 extern UserCalls user32;
 
@@ -62,6 +71,14 @@ extern GdiCalls gdi32;
 // Binds gdi32.dll on first use; only a splash with transparency or one scaled
 // to the monitor needs it.
 bool bindGdiCalls();
+
+// The bound functions; valid after bindShellCalls() returned true.
+extern ShellCalls shell32;
+
+// Binds shell32.dll on first use: a report that opens a page, or a launcher
+// configured with its own taskbar identity, needs it. Loading it costs start-up
+// time (it brings several more DLLs), so nothing else does.
+bool bindShellCalls();
 
 // Whether this run has bound user32 (and so may have had windows).
 bool userCallsInUse();

@@ -12,6 +12,7 @@
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
+#include "launch/app_identity.h"
 #include "launch/console_child.h"
 #include "launch/output_capture.h"
 #include "launch/splash.h"
@@ -146,6 +147,7 @@ int startChild() {
         startup.StartupInfo.hStdError = stderrCapture.pipeWrite;
         startup.StartupInfo.hStdOutput = stdoutCapture.pipeWrite;
     }
+    passAppUserModelId(startup.StartupInfo);
 
     // Everything else the launcher holds stays out of the child, and so out of
     // every process the Java application starts (with inheritance on).

@@ -3,6 +3,7 @@
 // messageText (and possibly helpUrl) what the report is to show.
 //
 //  1-3  module handle, executable path, executable directory
+//       the application's taskbar identity (before any window, reports too)
 //  4    debug log on "--qd-debug"
 //  5    WOW64 query
 //  6-8  help page, message-box title, start-up message
@@ -22,6 +23,7 @@
 #include "core/failure.h"
 #include "core/launch_state.h"
 #include "diag/debug_log.h"
+#include "launch/app_identity.h"
 #include "runtime/runtime_env.h"
 #include "runtime/runtime_search.h"
 
@@ -112,8 +114,13 @@ bool childCommandLineFits() {
 } // namespace
 
 int prepareLaunch(const wchar_t* argumentText) {
-    if (!findExecutablePath()) return PREPARE_FAILED;
+    bool pathFound = findExecutablePath();
+    // The process takes its taskbar identity before its first window, and the
+    // report of a failure below may be that window.
+    adoptAppUserModelId();
+    if (!pathFound) return PREPARE_FAILED;
     if (!openDebugLog(argumentText)) return PREPARE_FAILED;
+    logAppUserModelId();
     queryWow64();
 
     loadConfigString<CFG_HELP_URL>(helpUrl);

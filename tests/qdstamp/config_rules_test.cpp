@@ -300,6 +300,16 @@ std::vector<RuleCase> rule_cases() {
         {"placeholder in a version key in build", config_with("FILE_VERSION = <fill in: a.b.c.d>\n"), 1,
          "error: t.qdcfg:2: FILE_VERSION is still the placeholder", 1, BuildInputs{}},
         {"support addresses", config_with("CFG_REQUIREMENTS_URL = https://example.com/req\nCFG_SUPPORT_CONTACT = help@example.com\n"), 0, ""},
+        // The application's taskbar identity.
+        {"app ID", config_with("CFG_APP_USER_MODEL_ID = ExampleLtd.MyApp.Viewer.2\n"), 0, ""},
+        {"app ID with a blank", config_with("CFG_APP_USER_MODEL_ID = Example Ltd.MyApp\n"), 1,
+         "error: t.qdcfg:2: CFG_APP_USER_MODEL_ID: contains the blank U+0020 (character 8); an AppUserModelID holds no "
+         "blanks and no control characters", 1},
+        {"app ID empty", config_with("CFG_APP_USER_MODEL_ID =\n"), 0, "warning: t.qdcfg:2: CFG_APP_USER_MODEL_ID is empty, which counts as absent"},
+        {"app ID of one part", config_with("CFG_APP_USER_MODEL_ID = MyApp\n"), 0,
+         "warning: t.qdcfg:2: CFG_APP_USER_MODEL_ID: \"MyApp\" is not in the form Windows recommends", 1},
+        {"app ID in a console launcher", config_with("CFG_APP_USER_MODEL_ID = ExampleLtd.MyTool\n"), 0,
+         "warning: t.qdcfg:2: CFG_APP_USER_MODEL_ID is ignored by the console launcher", 1, BuildInputs{{}, {}, {}, true}},
         {"support contact over capacity", config_with("CFG_SUPPORT_CONTACT = " + repeat("c", 256) + "\n"), 1,
          "t.qdcfg:2: CFG_SUPPORT_CONTACT: the value is 256 UTF-16 code units long; at most 255 fit"},
 

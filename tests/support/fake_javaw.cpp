@@ -31,6 +31,7 @@
 //   exit <code>            end with that exit code (default: 0 at the end)
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,12 @@ void writeRecord(const std::wstring& path) {
     text += L"stdout=" + std::wstring(handleType(GetStdHandle(STD_OUTPUT_HANDLE))) + L"\n";
     text += L"stderr=" + std::wstring(handleType(GetStdHandle(STD_ERROR_HANDLE))) + L"\n";
     text += L"pid=" + std::to_wstring(GetCurrentProcessId()) + L"\n";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoW(&startup);
+    swprintf(buffer, 32768, L"%lx", static_cast<unsigned long>(startup.dwFlags));
+    text += L"startup-flags=" + std::wstring(buffer) + L"\n";
+    text += L"startup-title=" + std::wstring(startup.lpTitle != nullptr ? startup.lpTitle : L"") + L"\n";
     std::wstring probes = environmentValue(L"QDTEST_PROBE_HANDLES");
     for (size_t at = 0; at < probes.size();) {
         size_t end = probes.find(L' ', at);

@@ -195,6 +195,12 @@ std::optional<std::size_t> first_control(std::u16string_view text) {
     return std::nullopt;
 }
 
+// The blanks of Unicode (its space separators).
+bool is_blank(char16_t c) {
+    return c == 0x20 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F || c == 0x205F ||
+           c == 0x3000;
+}
+
 std::string code_point(char16_t c) {
     static const char digits[] = "0123456789ABCDEF";
     std::string out = "U+";
@@ -300,6 +306,7 @@ public:
         if (r.id == CFG_RUNTIME_SOURCES) check_runtime_sources(v);
         if (r.id == CFG_RUNTIME_MACHINES) check_runtime_machines(v);
         if (r.id == CFG_MODULE) check_module(v);
+        if (r.id == CFG_APP_USER_MODEL_ID) check_app_user_model_id(v);
         if (has_trait(r, kPath) || has_trait(r, kCommandLine))
             if (auto at = first_control(v.text))
                 error(v.line, name + ": contains the control character " + code_point(v.text[*at]) + " (character " +
@@ -316,6 +323,46 @@ public:
         if (has_trait(r, kQuoted) && v.text.find(u'"') != std::u16string::npos)
             error(v.line, name + ": contains a double quote, but the launcher puts this text in quotes itself; "
                                  "write it without quotes (" + name + " = my app.jar)");
+    }
+
+    // Windows takes an AppUserModelID of at most 128 characters without
+    // blanks (the capacity sees to the length) and recommends the form
+    // Company.Product[.SubProduct[.Version]]. Its documentation rules out no
+    // other character, so the rest of the form is a warning only.
+    void check_app_user_model_id(const ConfigValue& v) {
+        const std::string name = "CFG_APP_USER_MODEL_ID";
+        if (v.text.empty()) {
+            warning(v.line, name + " is empty, which counts as absent: the application's windows keep the Java "
+                                   "runtime's taskbar identity; give an ID (ExampleLtd.MyApp) or remove the key");
+            return;
+        }
+        for (std::size_t i = 0; i < v.text.size(); ++i) {
+            const char16_t c = v.text[i];
+            const bool control = c < 0x20 || c == 0x7F;
+            if (!control && !is_blank(c)) continue;
+            error(v.line, name + ": contains " + (control ? "the control character " : "the blank ") + code_point(c) +
+                              " (character " + std::to_string(i + 1) + "); an AppUserModelID holds no blanks and no "
+                              "control characters (ExampleLtd.MyApp)");
+            return;
+        }
+        std::u16string_view rest = v.text;
+        std::size_t parts = 0;
+        bool usual = true;
+        for (;;) {
+            const std::size_t dot = rest.find(u'.');
+            const std::u16string_view part = rest.substr(0, dot);
+            usual = usual && !part.empty();
+            for (char16_t c : part)
+                usual = usual && ((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+                                  c == u'-' || c == u'_');
+            ++parts;
+            if (dot == std::u16string_view::npos) break;
+            rest.remove_prefix(dot + 1);
+        }
+        if (!usual || parts < 2)
+            warning(v.line, name + ": " + quoted(v.text) + " is not in the form Windows recommends, "
+                                   "Company.Product[.SubProduct[.Version]]: parts of letters, digits, - and _ separated "
+                                   "by single dots (ExampleLtd.MyApp)");
     }
 
     void check_env_vars(const ConfigValue& v) {
@@ -607,6 +654,9 @@ public:
         if (const ConfigValue* v = get(CFG_INSTANCE_TITLE))
             warning(v->line, "CFG_INSTANCE_TITLE" + ignored + "which brings no window forward: another instance "
                              "is reported on standard error");
+        if (const ConfigValue* v = get(CFG_APP_USER_MODEL_ID))
+            warning(v->line, "CFG_APP_USER_MODEL_ID" + ignored + "which has no taskbar button of its own (its "
+                             "window is the console's)");
         if (splash == SplashSource::Given)
             warning(0, "--splash" + ignored + "which shows no splash screen: the picture is stored and never shown");
     }

@@ -26,7 +26,8 @@ struct CheckContext {
     // resource), which stay when the configuration gives no version key.
     std::optional<std::map<std::u16string, std::u16string>> launcher_version;
     // The input launcher is the console launcher (console subsystem), which
-    // ignores the splash screen, CFG_WAIT and CFG_INSTANCE_TITLE.
+    // ignores the splash screen, CFG_WAIT, CFG_INSTANCE_TITLE and
+    // CFG_APP_USER_MODEL_ID.
     bool console_launcher = false;
 };
 

@@ -146,6 +146,15 @@ CFG_ERROR_TITLE = <fill in: your application's name>
 # application ends.
 # CFG_WAIT = false
 
+# The application's own taskbar button (an AppUserModelID: at most 128
+# characters, no blanks, in the form Company.Product): the splash, the
+# launcher's messages and every window of the application share it, apart
+# from other Java applications. Give your installer's Start-menu shortcut the
+# same ID, so that pinning the running application pins that shortcut (see
+# docs/desktop-integration.md). Keep it from version to version; no other
+# application may use it.
+# CFG_APP_USER_MODEL_ID = <fill in: such as ExampleLtd.MyApp>
+
 # --- Messages --------------------------------------------------------------------
 
 # The message of every failed start that has none of its own.
