@@ -187,7 +187,10 @@ int locateListedRuntime(const RuntimeSourceList& sources, int searchOrder) {
 
 int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     if (!composeConfiguredRuntime(exePath, exeDirLen)) return 0;
-    if (checkLauncher()) return 1;
+    if (checkLauncher()) {
+        bundledRuntime = TRUE;
+        return 1;
+    }
     RuntimeSourceList sources = {};
     SourcesRecord listed = loadRuntimeSources(&sources);
     if (listed == SOURCES_REFUSED) return 0;
