@@ -1,9 +1,9 @@
 #include "runtime/private_launcher.h"
 
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
+#include "core/name_pattern.h"
 #include "diag/debug_log.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
-#include "launch/name_pattern.h"
 #include "runtime/copy_marker.h"
 #include "runtime/runtime_program.h"
 #include "runtime/runtime_search.h"
