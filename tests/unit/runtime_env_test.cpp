@@ -253,8 +253,12 @@ TEST_F(PrivateLauncherTest, OnlyTheLaunchersOwnFilesAreReplaced) {
     };
     for (const Row& row : rows) {
         removeCopyFiles();
-        if (row.content != absent) ASSERT_TRUE(scratch::writeBytes(copy, row.content));
-        if (row.marker != absent) ASSERT_TRUE(scratch::writeBytes(copy + L".qd-launch", row.marker));
+        if (row.content != absent) {
+            ASSERT_TRUE(scratch::writeBytes(copy, row.content));
+        }
+        if (row.marker != absent) {
+            ASSERT_TRUE(scratch::writeBytes(copy + L".qd-launch", row.marker));
+        }
         HANDLE reader = row.heldOpen ? holdOpen(copy) : INVALID_HANDLE_VALUE;
         errorBeforeStep = ERROR_FILE_NOT_FOUND;
         std::string log = prepare(true);
