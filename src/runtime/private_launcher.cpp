@@ -298,20 +298,24 @@ void cleanStaleCopies() {
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-        if (!longNameMatches(entry.cFileName, MARKER_PATTERN, MARKER_PATTERN_LENGTH)) continue;
+        if (!longNameMatches(entry.cFileName, MARKER_PATTERN, MARKER_PATTERN_LENGTH) ||
+            textLength(entry.cFileName) == MARKER_SUFFIX_LENGTH) {
+            continue;
+        }
         wchar_t marker[PATH_CAPACITY];
         wchar_t copy[PATH_CAPACITY];
         wchar_t manifest[PATH_CAPACITY];
-        size_t nameLength = textLength(entry.cFileName) - MARKER_SUFFIX_LENGTH;
         // A path that does not fit is skipped: a cut one could name another file.
         if (!composePath(marker, paths.binDirectory, entry.cFileName) ||
             !copyTextN(copy, PATH_CAPACITY, marker, textLength(marker) - MARKER_SUFFIX_LENGTH) ||
             !composePath(manifest, copy, MANIFEST_SUFFIX)) {
             continue;
         }
+        // Never this executable's own, and never the runtime's own program.
         CopyMarker stale;
-        if (sameName(marker, paths.marker) || !readMarker(marker, &stale)) continue;
-        if (nameLength == 0 || sameName(copy, paths.sourceLauncher)) continue;
+        if (sameName(marker, paths.marker) || sameName(copy, paths.sourceLauncher) || !readMarker(marker, &stale)) {
+            continue;
+        }
         bool copyGone = deleteIfOurs(copy, stale) || isAbsent(copy);
         bool manifestGone = copyGone && (deleteIfOurs(manifest, stale) || isAbsent(manifest));
         if (manifestGone) DeleteFileW(marker);

@@ -382,6 +382,10 @@ public:
 
         check_heap();
 
+        if (is_true(9) && !get(1))
+            warning(get(9)->line, "CFG_PRIVATE_LAUNCHER has no effect without CFG_RUNTIME_DIR: only the bundled runtime "
+                                  "gets a private copy; an installed one runs its own javaw.exe");
+
         if (const ConfigValue* work = get(8); work && is_absolute_path(work->text))
             warning(work->line, "CFG_WORK_DIR looks absolute, but the launcher always appends it to its own directory");
 
