@@ -45,10 +45,10 @@ void closeHandleOnce(HANDLE* handle) {
     *handle = nullptr;
 }
 
-// A failure after the splash window exists: no tick may run inside the
-// report's box.
+// A failure after the splash window exists: the splash goes first, so the
+// report is not shown over it and no tick runs inside the report's box.
 int failAfterSplash() {
-    stopSplashTimer();
+    endSplash();
     reportError();
     return EXIT_REPORTED_FAILURE;
 }
@@ -63,9 +63,10 @@ int failAfterSplash() {
 // windows at all (the splash, the hidden window of CFG_WAIT, a message box,
 // the shell's COM apartment after a report opened a page), the wait pumps the
 // thread's messages until the child ends, whatever windows the system may have
-// created on the thread, and the splash window is destroyed only once the last
-// child has ended. This keeps one loop for the splash, the wait and the
-// child's end, instead of deciding when no window of the thread could be left.
+// created on the thread, and destroys the hidden window of CFG_WAIT only once
+// the last child has ended (the splash goes as soon as it is hidden). This
+// keeps one loop for the splash, the wait and the child's end, instead of
+// deciding when no window of the thread could be left.
 void waitForChildEnd() {
     if (!userCallsInUse()) {
         WaitForSingleObject(child.hProcess, INFINITE);
