@@ -2,6 +2,7 @@
 
 #include "core/bounded_text.h"
 
+LauncherSwitches launcherSwitches;
 HMODULE moduleHandle;
 wchar_t exePath[PATH_CAPACITY];
 size_t exeDirLen;
@@ -47,6 +48,7 @@ HWND splashWindow;
 HBITMAP splashPicture;
 
 void resetLaunchState() {
+    launcherSwitches = LauncherSwitches{};
     moduleHandle = nullptr;
     clearText(exePath, PATH_CAPACITY);
     exeDirLen = 0;
