@@ -22,6 +22,7 @@ wchar_t maxVersion[NAME_CAPACITY];
 wchar_t foundVersion[NAME_CAPACITY];
 wchar_t foundRuntimeKey[PATH_CAPACITY];
 DWORD foundRuntime;
+BOOL bundledRuntime;
 DWORD priorityClass;
 BOOL jarInExe;
 wchar_t launcherArgs[LONG_TEXT_CAPACITY];
@@ -67,6 +68,7 @@ void resetLaunchState() {
     clearText(foundVersion, NAME_CAPACITY);
     clearText(foundRuntimeKey, PATH_CAPACITY);
     foundRuntime = 0;
+    bundledRuntime = FALSE;
     priorityClass = 0;
     jarInExe = FALSE;
     clearText(launcherArgs, LONG_TEXT_CAPACITY);

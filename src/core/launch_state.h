@@ -49,6 +49,9 @@ extern wchar_t maxVersion[NAME_CAPACITY];
 extern wchar_t foundVersion[NAME_CAPACITY];
 extern wchar_t foundRuntimeKey[PATH_CAPACITY];
 extern DWORD foundRuntime;         // 0 none, 1 runtime family, 2 development-kit family
+// The runtime is the one CFG_RUNTIME_DIR names, the application's own; any
+// other belongs to another product.
+extern BOOL bundledRuntime;
 extern DWORD priorityClass;        // the child's creation flags
 extern BOOL jarInExe;              // CFG_JAR_IN_EXE, read with the runtime environment
 extern wchar_t launcherArgs[LONG_TEXT_CAPACITY];

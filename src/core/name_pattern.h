@@ -3,7 +3,7 @@
 // The system's directory search matches a pattern against a file's long name
 // and against its 8.3 short name, so "*.jar" also finds "x.jar_old" through
 // its short name X~1.JAR. Every search whose entries the launcher acts on
-// (classpath wildcards, the private folder's cleaning) passes each entry
+// (classpath wildcards, the cleaning of private copies) passes each entry
 // through this check, which looks at the long name only.
 #pragma once
 

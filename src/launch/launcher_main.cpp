@@ -65,10 +65,10 @@ int failAfterSplash() {
 // windows at all (the splash, the hidden window of CFG_WAIT, a message box,
 // the shell's COM apartment after a report opened a page), the wait pumps the
 // thread's messages until the child ends, whatever windows the system may have
-// created on the thread, and destroys the hidden window of CFG_WAIT only then
-// (the splash goes as soon as it is hidden). This keeps one loop for the
-// splash, the wait and the child's end, instead of deciding when no window of
-// the thread could be left.
+// created on the thread, and destroys the hidden window of CFG_WAIT only once
+// the last child has ended (the splash goes as soon as it is hidden). This
+// keeps one loop for the splash, the wait and the child's end, instead of
+// deciding when no window of the thread could be left.
 void waitForChildEnd() {
     if (!userCallsInUse()) {
         WaitForSingleObject(child.hProcess, INFINITE);
@@ -88,7 +88,6 @@ void waitForChildEnd() {
             user32.DispatchMessageW(&message);
         }
     }
-    endSplash();
 }
 
 void addInheritedHandle(HANDLE (&list)[MAX_INHERITED_HANDLES], size_t* count, HANDLE handle) {
@@ -177,17 +176,28 @@ int startChild() {
         noteFailedCall();
         // The private copy never makes a launch fail: when it cannot be
         // started, the runtime's own launcher is.
-        if (!switchToPlainLauncher()) break;
+        if (!runsPrivateCopy()) break;
+        logLine(L"Start failed:\t%s\n", launcherPath);
+        switchToPlainLauncher();
     }
     if (startup.lpAttributeList != nullptr) DeleteProcThreadAttributeList(startup.lpAttributeList);
     if (!started) return -1;
-    releasePrivateLauncher();
+    privateLauncherStarted();
     return 0;
 }
 
-void releaseChild() {
+namespace {
+
+void closeChildHandles() {
     if (child.hThread != nullptr) CloseHandle(child.hThread);
     if (child.hProcess != nullptr) CloseHandle(child.hProcess);
+    child = PROCESS_INFORMATION{};
+}
+
+} // namespace
+
+void releaseChild() {
+    closeChildHandles();
     closeDebugLog();
 }
 
@@ -222,18 +232,70 @@ int endWithChild() {
     return static_cast<int>(childExitCode);
 }
 
+// After a child has ended: when it was the private copy and the system's
+// loader ended it before it ran (CreateProcessW succeeded, so nothing was
+// reported), makes the runtime's own launcher the next child's program and
+// says so. The private copy never makes a launch fail. True when the child is
+// to be started once more; the runtime's own launcher is never replaced, so
+// this happens at most once per launch.
+bool turnToPlainLauncherAfterLoaderRefusal(bool wroteOutput) {
+    if (!runsPrivateCopy() || !endedUnloaded(childExitCode, GetTickCount64() - startTick, wroteOutput)) return false;
+    logLine(L"Load failed:\t%s\n", launcherPath);
+    switchToPlainLauncher();
+    closeChildHandles();
+    return true;
+}
+
 // The console launcher's run once the preparation is done: the child shares
 // the launcher's console and standard handles, so there are no pipes, no
-// capture files and no quick-failure report, and no window of any kind.
+// capture files and no quick-failure report, and no window of any kind. A
+// program the loader refused has run none of its own code, so it cannot have
+// written to the shared console either.
 int runConsoleChild() {
     watchConsoleEvents();
-    if (startChild() != 0) {
-        reportError();
-        return EXIT_REPORTED_FAILURE;
-    }
-    WaitForSingleObject(child.hProcess, INFINITE);
-    readChildExitCode();
+    do {
+        startTick = GetTickCount64();
+        if (startChild() != 0) {
+            reportError();
+            return EXIT_REPORTED_FAILURE;
+        }
+        WaitForSingleObject(child.hProcess, INFINITE);
+        readChildExitCode();
+    } while (turnToPlainLauncherAfterLoaderRefusal(false));
     return endWithChild();
+}
+
+// One child from its start to its end: its capture pipes and threads, the
+// wait and its exit code, the threads collected. False when it could not be
+// started or watched (the report is ready); at the last two exits the child
+// has already started and runs on unwatched.
+bool runChildToItsEnd(bool stdoutRequested) {
+    if (!createCapturePipe(stderrCapture)) return false;
+    if (stdoutRequested && !createCapturePipe(stdoutCapture)) return false;
+
+    startTick = GetTickCount64();
+    if (startChild() != 0) return false;
+
+    closeHandleOnce(&stderrCapture.pipeWrite);
+    closeHandleOnce(&stdoutCapture.pipeWrite);
+
+    if (!startCapture(stderrCapture)) return false;
+    if (stdoutRequested && !startCapture(stdoutCapture)) return false;
+
+    waitForChildEnd();
+    readChildExitCode();
+
+    collectCapture(stderrCapture);
+    collectCapture(stdoutCapture);
+    return true;
+}
+
+// Whether the child wrote anything, or may have: output whose capture thread
+// did not end is not known to be empty.
+bool childMayHaveWritten(bool stdoutRequested) {
+    bool stderrQuiet = stderrCapture.ended && !stderrCapture.seen;
+    bool stdoutQuiet = !stdoutRequested || (stdoutCapture.ended && !stdoutCapture.seen);
+    return !stderrQuiet || !stdoutQuiet;
 }
 
 // The console launcher's word when another instance holds CFG_MUTEX.
@@ -281,24 +343,15 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
     stderrCapture.prefix = L"QD_";
     stdoutCapture.prefix = L"QO_";
     stderrCapture.head = stderrHead;
-    if (!createCapturePipe(stderrCapture)) return failAfterSplash();
-    if (stdoutRequested && !createCapturePipe(stdoutCapture)) return failAfterSplash();
-
-    startTick = GetTickCount64();
-    if (startChild() != 0) return failAfterSplash();
-
-    closeHandleOnce(&stderrCapture.pipeWrite);
-    closeHandleOnce(&stdoutCapture.pipeWrite);
-
-    // At these two exits the child has already started: it runs on unwatched.
-    if (!startCapture(stderrCapture)) return failAfterSplash();
-    if (stdoutRequested && !startCapture(stdoutCapture)) return failAfterSplash();
-
-    waitForChildEnd();
-    readChildExitCode();
-
-    collectCapture(stderrCapture);
-    collectCapture(stdoutCapture);
+    for (;;) {
+        if (!runChildToItsEnd(stdoutRequested)) return failAfterSplash();
+        if (!turnToPlainLauncherAfterLoaderRefusal(childMayHaveWritten(stdoutRequested))) break;
+        // The refused copy wrote nothing: its empty capture files go, and the
+        // next child's output, quick-failure report and splash watch are its own.
+        discardCapture(stderrCapture);
+        discardCapture(stdoutCapture);
+    }
+    endSplash();
 
     reportQuickFailure();
     return endWithChild();

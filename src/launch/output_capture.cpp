@@ -199,6 +199,15 @@ bool collectCapture(CaptureChannel& channel) {
     return true;
 }
 
+void discardCapture(CaptureChannel& channel) {
+    if (channel.ended && channel.path[0] != 0) DeleteFileW(channel.path);
+    const wchar_t* prefix = channel.prefix;
+    char* head = channel.head;
+    channel = CaptureChannel{};
+    channel.prefix = prefix;
+    channel.head = head;
+}
+
 void reportQuickFailure() {
     bool stderrSeen = stderrCapture.ended && stderrCapture.seen;
     bool stdoutSeen = stdoutCapture.ended && stdoutCapture.seen;

@@ -25,6 +25,11 @@ bool startCapture(CaptureChannel& channel);
 // and its file, and the launcher touches neither again.
 bool collectCapture(CaptureChannel& channel);
 
+// After a collected channel's child wrote nothing and is to be followed by
+// another: deletes its empty temporary file and makes the channel ready for
+// a new pipe and thread (its prefix and head buffer stay).
+void discardCapture(CaptureChannel& channel);
+
 // After the channels were collected: deletes an empty error-output file and,
 // when the child ended with an exit code other than 0, wrote anything, and the
 // run took less than 10 seconds since the child's start, reports the failed

@@ -1,53 +1,68 @@
 #include "runtime/private_launcher.h"
 
-#include <windows.h>
-
 #include "core/bounded_text.h"
 #include "core/launch_state.h"
 #include "core/name_pattern.h"
 #include "diag/debug_log.h"
-#include "runtime/pe_imports.h"
+#include "runtime/copy_marker.h"
+#include "runtime/runtime_program.h"
 #include "runtime/runtime_search.h"
 
 namespace {
 
-const wchar_t* const PRIVATE_DIR_SUFFIX = L"\\qd-launch-tmp\\";
 const wchar_t* const MANIFEST_SUFFIX = L".manifest";
-const wchar_t* const COPY_PATTERN = L"*.exe";
-const size_t COPY_PATTERN_LENGTH = 5;
-const DWORD COMPARE_CHUNK = 16384;
-// A launcher whose start needs more of the runtime's own DLLs than this is not
-// a runtime this launcher knows.
-const size_t RUNTIME_DLLS_MAX = 32;
+const wchar_t* const MARKER_SUFFIX = L".qd-launch";
+const size_t MARKER_SUFFIX_LENGTH = 10;
+const wchar_t* const MARKER_PATTERN = L"*.qd-launch";
+const size_t MARKER_PATTERN_LENGTH = 11;
+const DWORD READ_CHUNK = 16384;
 const int PLACING_ATTEMPTS = 3;
+
+// A loader's refusal ends a program before any of its own code runs, in a
+// fraction of a second; the margin is for a slow disk or a virus scanner
+// looking at the files first.
+const ULONGLONG UNLOADED_WITHIN_MS = 5000;
+
+// The status codes with which the system ends a program that it started but
+// could not load.
+const DWORD LOADER_REFUSALS[] = {
+    0xC000007B, // STATUS_INVALID_IMAGE_FORMAT: a DLL for another machine
+    0xC0000135, // STATUS_DLL_NOT_FOUND
+    0xC0000138, // STATUS_ORDINAL_NOT_FOUND
+    0xC0000139, // STATUS_ENTRYPOINT_NOT_FOUND
+    0xC0000142, // STATUS_DLL_INIT_FAILED
+    0xC0000361, // STATUS_ACCESS_DISABLED_BY_POLICY_DEFAULT: software restriction or AppLocker
+    0xC0000362, // STATUS_ACCESS_DISABLED_BY_POLICY_PATH
+    0xC0000363, // STATUS_ACCESS_DISABLED_BY_POLICY_PUBLISHER
+    0xC0000364, // STATUS_ACCESS_DISABLED_BY_POLICY_OTHER
+    0xC0000372, // STATUS_ACCESS_DISABLED_NO_SAFER_UI_BY_POLICY
+    0xC0000428, // STATUS_INVALID_IMAGE_HASH: code integrity refused a file
+    0xC0E90002, // STATUS_SYSTEM_INTEGRITY_POLICY_VIOLATION: application control policy
+};
 
 // The paths of the private launcher, all composed before launcherPath (the
 // same buffer as runtimeHome) is rewritten.
 struct PrivateLauncherPaths {
-    wchar_t directory[PATH_CAPACITY];      // with its trailing backslash
-    wchar_t folder[PATH_CAPACITY];         // the same without it
-    wchar_t binDirectory[PATH_CAPACITY];   // the runtime's bin folder, with its trailing backslash
+    wchar_t binDirectory[PATH_CAPACITY]; // with its trailing backslash
     wchar_t sourceLauncher[PATH_CAPACITY];
     wchar_t privateCopy[PATH_CAPACITY];
     wchar_t sourceManifest[PATH_CAPACITY];
     wchar_t copiedManifest[PATH_CAPACITY];
-    wchar_t cleaningPattern[PATH_CAPACITY];
+    wchar_t marker[PATH_CAPACITY];
+    wchar_t markerPattern[PATH_CAPACITY];
 };
 PrivateLauncherPaths paths;
 
-// The runtime's DLLs that the launcher loads at its start, by bare name.
-struct RuntimeDlls {
-    wchar_t names[RUNTIME_DLLS_MAX][IMPORT_NAME_MAX + 1];
-    size_t count;
-};
-RuntimeDlls runtimeDlls;
+// This executable's marker as read at the start, then as written.
+CopyMarker ownMarker;
 
 // Held from the content check until the child has started.
 HANDLE heldCopy = INVALID_HANDLE_VALUE;
+HANDLE heldManifest = INVALID_HANDLE_VALUE;
 wchar_t plainLauncher[PATH_CAPACITY];
 
-unsigned char sourceChunk[COMPARE_CHUNK];
-unsigned char copyChunk[COMPARE_CHUNK];
+unsigned char sourceChunk[READ_CHUNK];
+unsigned char copyChunk[READ_CHUNK];
 
 bool composePath(wchar_t* out, const wchar_t* first, const wchar_t* second, const wchar_t* third = L"") {
     TextBuffer b = emptyTextBuffer(out, PATH_CAPACITY);
@@ -60,17 +75,25 @@ bool composePath(wchar_t* out, const wchar_t* first, const wchar_t* second, cons
 // False when any of the paths would be longer than 259 characters.
 bool composePrivateLauncherPaths(const wchar_t* exePath, size_t exeDirLen) {
     const wchar_t* exeName = exePath + exeDirLen + 1;
-    bool fits = composePath(paths.directory, runtimeHome, PRIVATE_DIR_SUFFIX);
-    fits = fits && copyTextN(paths.folder, PATH_CAPACITY, paths.directory, textLength(paths.directory) - 1);
-    fits = fits && copyText(paths.sourceLauncher, PATH_CAPACITY, runtimeHome) &&
-           appendLauncherName(paths.sourceLauncher);
+    bool fits = copyText(paths.sourceLauncher, PATH_CAPACITY, runtimeHome) && appendLauncherName(paths.sourceLauncher);
     fits = fits && copyTextN(paths.binDirectory, PATH_CAPACITY, paths.sourceLauncher,
                              static_cast<size_t>(findLastChar(paths.sourceLauncher, L'\\') - paths.sourceLauncher) + 1);
-    fits = fits && composePath(paths.privateCopy, paths.directory, exeName);
+    fits = fits && composePath(paths.privateCopy, paths.binDirectory, exeName);
     fits = fits && composePath(paths.sourceManifest, exePath, MANIFEST_SUFFIX);
-    fits = fits && composePath(paths.copiedManifest, paths.directory, exeName, MANIFEST_SUFFIX);
-    fits = fits && composePath(paths.cleaningPattern, paths.directory, COPY_PATTERN);
+    fits = fits && composePath(paths.copiedManifest, paths.binDirectory, exeName, MANIFEST_SUFFIX);
+    fits = fits && composePath(paths.marker, paths.binDirectory, exeName, MARKER_SUFFIX);
+    fits = fits && composePath(paths.markerPattern, paths.binDirectory, MARKER_PATTERN);
     return fits;
+}
+
+// `target` followed by a name of this launch's own: ".<process id>.tmp".
+bool composeTemporaryName(wchar_t* out, const wchar_t* target) {
+    TextBuffer name = emptyTextBuffer(out, PATH_CAPACITY);
+    appendText(name, target);
+    appendChar(name, L'.');
+    appendDecimal(name, GetCurrentProcessId());
+    appendText(name, L".tmp");
+    return !name.overflowed;
 }
 
 bool sameName(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
@@ -80,31 +103,113 @@ bool isFile(const wchar_t* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// Creates the folder when it is missing and opens it. It is used only when it
-// is a plain folder, not a junction or symbolic link (cleaning one would
-// delete programs wherever it points); the open handle keeps it from being
-// deleted or renamed, and so from being swapped for a link, while the copy is
-// prepared.
-HANDLE openPlainFolder() {
-    if (!CreateDirectoryW(paths.folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        logLine(L"Mkdir failed:\t%s\n", paths.folder);
-        return INVALID_HANDLE_VALUE;
-    }
-    HANDLE folder = CreateFileW(paths.folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+bool isAbsent(const wchar_t* path) { return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES; }
+
+// Opens `path` itself (a link is not followed), sharing reading only, with
+// `access` besides reading; INVALID_HANDLE_VALUE unless it is a plain file.
+// Both the name and the handle are asked: either may be the one that shows a
+// link, depending on the system.
+HANDLE openPlainFile(const wchar_t* path, DWORD access) {
+    HANDLE file = CreateFileW(path, GENERIC_READ | access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return file;
+    const DWORD LINK_OR_FOLDER = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
     BY_HANDLE_FILE_INFORMATION opened;
-    // Both the name and the handle are asked: either may be the one that
-    // shows the link, depending on the system.
-    DWORD named = GetFileAttributesW(paths.folder);
-    bool plain = folder != INVALID_HANDLE_VALUE && GetFileInformationByHandle(folder, &opened) &&
-                 named != INVALID_FILE_ATTRIBUTES;
-    const DWORD LINK_OR_FILE = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY;
-    plain = plain && (opened.dwFileAttributes & LINK_OR_FILE) == FILE_ATTRIBUTE_DIRECTORY &&
-            (named & LINK_OR_FILE) == FILE_ATTRIBUTE_DIRECTORY;
-    if (plain) return folder;
-    logLine(L"Not a folder:\t%s\n", paths.folder);
-    if (folder != INVALID_HANDLE_VALUE) CloseHandle(folder);
+    DWORD named = GetFileAttributesW(path);
+    if (GetFileInformationByHandle(file, &opened) && (opened.dwFileAttributes & LINK_OR_FOLDER) == 0 &&
+        named != INVALID_FILE_ATTRIBUTES && (named & LINK_OR_FOLDER) == 0) {
+        return file;
+    }
+    CloseHandle(file);
     return INVALID_HANDLE_VALUE;
+}
+
+// The fingerprint of an open file's content, read from its start.
+bool fingerprintOf(HANDLE file, Fingerprint* fingerprint) {
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return false;
+    Fingerprint value = FINGERPRINT_START;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, copyChunk, READ_CHUNK, &got, nullptr)) return false;
+        if (got == 0) break;
+        value = addToFingerprint(value, copyChunk, got);
+    }
+    *fingerprint = value;
+    return true;
+}
+
+bool fingerprintOfFile(const wchar_t* path, Fingerprint* fingerprint) {
+    HANDLE file = openPlainFile(path, 0);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool read = fingerprintOf(file, fingerprint);
+    CloseHandle(file);
+    return read;
+}
+
+// Whether `path` is a file this launcher placed for the name `marker` belongs to.
+bool isOurs(const wchar_t* path, const CopyMarker& marker) {
+    Fingerprint fingerprint = 0;
+    return fingerprintOfFile(path, &fingerprint) && markerLists(marker, fingerprint);
+}
+
+// Reads a marker; false when something that is not a marker of this launcher
+// lies there. An absent marker lists nothing.
+bool readMarker(const wchar_t* path, CopyMarker* marker) {
+    marker->count = 0;
+    if (isAbsent(path)) return true;
+    HANDLE file = openPlainFile(path, 0);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char bytes[MARKER_BYTES_MAX + 1];
+    DWORD got = 0;
+    bool read = ReadFile(file, bytes, sizeof bytes, &got, nullptr) && parseCopyMarker(bytes, got, marker);
+    CloseHandle(file);
+    return read;
+}
+
+// Writes the marker whole under a temporary name and renames it into place.
+bool writeOwnMarker() {
+    char bytes[MARKER_BYTES_MAX];
+    DWORD count = static_cast<DWORD>(formatCopyMarker(ownMarker, bytes));
+    wchar_t temporary[PATH_CAPACITY];
+    if (!composeTemporaryName(temporary, paths.marker)) return false;
+    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool whole = WriteFile(file, bytes, count, &written, nullptr) && written == count;
+    CloseHandle(file);
+    if (whole && MoveFileExW(temporary, paths.marker, MOVEFILE_REPLACE_EXISTING)) return true;
+    DeleteFileW(temporary);
+    return false;
+}
+
+// Lists a file about to be placed in the marker, before it takes its place:
+// the marker keeps the fingerprints of the copy and manifest as they are now,
+// so whatever a launch that ends at any moment leaves behind is still known.
+bool markAsOurs(Fingerprint placed) {
+    CopyMarker next = {};
+    const wchar_t* const placedFiles[] = {paths.privateCopy, paths.copiedManifest};
+    for (const wchar_t* file : placedFiles) {
+        Fingerprint current = 0;
+        if (fingerprintOfFile(file, &current) && markerLists(ownMarker, current)) addToMarker(next, current);
+    }
+    addToMarker(next, placed);
+    ownMarker = next;
+    return writeOwnMarker();
+}
+
+// Deletes `path` when it is a file `marker` lists. The content is checked and
+// the file deleted through one handle, so nothing can take its place between.
+bool deleteIfOurs(const wchar_t* path, const CopyMarker& marker) {
+    HANDLE file = openPlainFile(path, DELETE);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    Fingerprint fingerprint = 0;
+    bool ours = fingerprintOf(file, &fingerprint) && markerLists(marker, fingerprint);
+    FILE_DISPOSITION_INFO disposal = {TRUE};
+    if (ours) logLine(L"Unlink:\t\t%s\n", path);
+    bool deleted = ours && SetFileInformationByHandle(file, FileDispositionInfo, &disposal, sizeof disposal);
+    CloseHandle(file);
+    return deleted;
 }
 
 bool sameContent(HANDLE copy, const wchar_t* source) {
@@ -117,7 +222,7 @@ bool sameContent(HANDLE copy, const wchar_t* source) {
                 originalSize.QuadPart == copySize.QuadPart;
     long long left = same ? originalSize.QuadPart : 0;
     while (same && left > 0) {
-        DWORD wanted = left < COMPARE_CHUNK ? static_cast<DWORD>(left) : COMPARE_CHUNK;
+        DWORD wanted = left < READ_CHUNK ? static_cast<DWORD>(left) : READ_CHUNK;
         DWORD gotOriginal = 0;
         DWORD gotCopy = 0;
         same = ReadFile(original, sourceChunk, wanted, &gotOriginal, nullptr) &&
@@ -131,185 +236,126 @@ bool sameContent(HANDLE copy, const wchar_t* source) {
 
 // Opens `path` when it holds exactly what `source` holds. The handle shares
 // reading only, so while it is open nobody can write, replace, rename or
-// delete the file; starting it as a program only reads it.
+// delete the file; starting it as a program, or reading it as its manifest,
+// only reads it.
 HANDLE holdIfSameContent(const wchar_t* path, const wchar_t* source) {
-    HANDLE held = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (held == INVALID_HANDLE_VALUE) return held;
-    BY_HANDLE_FILE_INFORMATION opened;
-    bool plainFile = GetFileInformationByHandle(held, &opened) &&
-                     (opened.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
-    if (plainFile && sameContent(held, source)) return held;
+    HANDLE held = openPlainFile(path, 0);
+    if (held == INVALID_HANDLE_VALUE || sameContent(held, source)) return held;
     CloseHandle(held);
     return INVALID_HANDLE_VALUE;
 }
 
-// Copies `source` under a name of this process's own and renames the whole
-// copy into place, so nobody ever sees a half-written `target`. False when it
-// could not be put in place (a running program cannot be replaced).
+// Copies `source` under a name of this launch's own, lists it in the marker
+// and renames the whole copy into place, so nobody ever sees a half-written
+// `target`. False when it could not be put in place (a running program cannot
+// be replaced).
 bool replaceWithFreshCopy(const wchar_t* source, const wchar_t* target) {
     wchar_t temporary[PATH_CAPACITY];
-    TextBuffer name = emptyTextBuffer(temporary, PATH_CAPACITY);
-    appendText(name, target);
-    appendChar(name, L'.');
-    appendDecimal(name, GetCurrentProcessId());
-    appendText(name, L".tmp");
-    if (name.overflowed) return false;
+    if (!composeTemporaryName(temporary, target)) return false;
     logLine(L"Copy:\t\t%s -> %s\n", source, target);
-    if (CopyFileW(source, temporary, FALSE) && MoveFileExW(temporary, target, MOVEFILE_REPLACE_EXISTING)) return true;
+    // Never over an existing file: one of that name is not this launch's.
+    if (!CopyFileW(source, temporary, TRUE)) return false;
+    Fingerprint placed = 0;
+    if (fingerprintOfFile(temporary, &placed) && markAsOurs(placed) &&
+        MoveFileExW(temporary, target, MOVEFILE_REPLACE_EXISTING)) {
+        return true;
+    }
     DeleteFileW(temporary);
     return false;
 }
 
-bool holdsSameContent(const wchar_t* path, const wchar_t* source) {
-    HANDLE existing = holdIfSameContent(path, source);
-    if (existing == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(existing);
-    return true;
+// Leaves `target` holding what `source` holds and returns a handle that holds
+// it; INVALID_HANDLE_VALUE when a file that is not the launcher's own is in
+// the way or the copy cannot be put in place. An equal file stays, whoever
+// put it there (another launch, or an installer that placed the copy). A few
+// tries: another executable's launch may clean a copy away between its rename
+// and the hold.
+HANDLE placeAndHold(const wchar_t* source, const wchar_t* target, bool* placed) {
+    HANDLE held = holdIfSameContent(target, source);
+    for (int attempt = 0; held == INVALID_HANDLE_VALUE && attempt < PLACING_ATTEMPTS; ++attempt) {
+        if (!isAbsent(target) && !isOurs(target, ownMarker)) {
+            logLine(L"Not ours:\t%s\n", target);
+            return INVALID_HANDLE_VALUE;
+        }
+        bool replaced = replaceWithFreshCopy(source, target);
+        *placed = *placed || replaced;
+        // A copy in use cannot be replaced, not even by an equal one: another
+        // launch may have put the same file in place first.
+        held = holdIfSameContent(target, source);
+        if (!replaced) break;
+    }
+    return held;
 }
 
-// Leaves `target` holding what `source` holds; a copy already equal stays.
-// True also when another launch put the same file in place first (a copy in
-// use cannot be replaced, not even by an equal one).
-bool installFile(const wchar_t* source, const wchar_t* target) {
-    if (holdsSameContent(target, source)) return true;
-    replaceWithFreshCopy(source, target);
-    return holdsSameContent(target, source);
-}
-
-// Removes the copies that other executables left (a program file and its
-// manifest). This executable's own copy is replaced by rename instead, and a
-// copy held or run by another launch cannot be deleted: its manifest then
-// stays too.
-void cleanStaleCopies(const wchar_t* exeName) {
+// Removes the copies that other executable names left (renamed executables):
+// each listed in its own marker, its manifest only when the copy itself could
+// be deleted, and the marker once neither is left. A copy held or run by
+// another launch cannot be deleted; a file whose content the marker does not
+// list is not the launcher's and stays.
+void cleanStaleCopies() {
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(paths.cleaningPattern, &entry);
+    HANDLE search = FindFirstFileW(paths.markerPattern, &entry);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-        if (!longNameMatches(entry.cFileName, COPY_PATTERN, COPY_PATTERN_LENGTH)) continue;
-        if (sameName(entry.cFileName, exeName)) continue;
-        wchar_t stale[PATH_CAPACITY];
+        if (!longNameMatches(entry.cFileName, MARKER_PATTERN, MARKER_PATTERN_LENGTH) ||
+            textLength(entry.cFileName) == MARKER_SUFFIX_LENGTH) {
+            continue;
+        }
+        wchar_t marker[PATH_CAPACITY];
+        wchar_t copy[PATH_CAPACITY];
+        wchar_t manifest[PATH_CAPACITY];
         // A path that does not fit is skipped: a cut one could name another file.
-        if (!composePath(stale, paths.directory, entry.cFileName)) continue;
-        logLine(L"Unlink:\t\t%s\n", stale);
-        if (!DeleteFileW(stale) || !appendTo(stale, PATH_CAPACITY, MANIFEST_SUFFIX)) continue;
-        logLine(L"Unlink:\t\t%s\n", stale);
-        DeleteFileW(stale);
+        if (!composePath(marker, paths.binDirectory, entry.cFileName) ||
+            !copyTextN(copy, PATH_CAPACITY, marker, textLength(marker) - MARKER_SUFFIX_LENGTH) ||
+            !composePath(manifest, copy, MANIFEST_SUFFIX)) {
+            continue;
+        }
+        // Never this executable's own, and never the runtime's own program.
+        CopyMarker stale;
+        if (sameName(marker, paths.marker) || sameName(copy, paths.sourceLauncher) || !readMarker(marker, &stale)) {
+            continue;
+        }
+        bool copyGone = deleteIfOurs(copy, stale) || isAbsent(copy);
+        bool manifestGone = copyGone && (deleteIfOurs(manifest, stale) || isAbsent(manifest));
+        if (manifestGone) DeleteFileW(marker);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
 }
 
 // The copy carries the executable's manifest when it has one, and none when it
-// has none. A manifest that cannot be put in place is no reason to give up.
-void installManifest() {
+// has none; a manifest beside the copy that is not the launcher's own would
+// apply to it, so then the copy is not used. Holds the manifest placed.
+bool installManifest() {
     if (isFile(paths.sourceManifest)) {
-        installFile(paths.sourceManifest, paths.copiedManifest);
-    } else if (isFile(paths.copiedManifest)) {
-        logLine(L"Unlink:\t\t%s\n", paths.copiedManifest);
-        DeleteFileW(paths.copiedManifest);
+        bool placed = false;
+        heldManifest = placeAndHold(paths.sourceManifest, paths.copiedManifest, &placed);
+        return heldManifest != INVALID_HANDLE_VALUE;
     }
-}
-
-bool isApiSetName(const char* name, size_t length) {
-    // api-ms-* and ext-ms-* name sets of the system's own functions, which the
-    // system resolves itself whatever files lie around.
-    const char* prefixes[] = {"api-ms-", "ext-ms-"};
-    for (const char* prefix : prefixes) {
-        size_t i = 0;
-        while (prefix[i] != 0 && i < length && (name[i] | 0x20) == prefix[i]) ++i;
-        if (prefix[i] == 0) return true;
-    }
+    if (isAbsent(paths.copiedManifest) || deleteIfOurs(paths.copiedManifest, ownMarker)) return true;
+    if (!isOurs(paths.copiedManifest, ownMarker)) logLine(L"Not ours:\t%s\n", paths.copiedManifest);
     return false;
 }
 
-// Notes one imported DLL when the runtime's bin folder has it. False stops the
-// walk: a name that could reach outside the folder, or too many DLLs.
-bool noteRuntimeDll(const char* name, size_t length, void*) {
-    if (isApiSetName(name, length)) return true;
-    wchar_t wide[IMPORT_NAME_MAX + 1];
-    for (size_t i = 0; i < length; ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (c < 0x20 || c >= 0x80 || c == '\\' || c == '/' || c == ':') return false;
-        wide[i] = static_cast<wchar_t>(c);
-    }
-    wide[length] = 0;
-    for (size_t i = 0; i < runtimeDlls.count; ++i) {
-        if (sameName(runtimeDlls.names[i], wide)) return true;
-    }
-    wchar_t inBin[PATH_CAPACITY];
-    if (!composePath(inBin, paths.binDirectory, wide)) return false;
-    if (!isFile(inBin)) return true; // one of the system's DLLs
-    if (runtimeDlls.count == RUNTIME_DLLS_MAX) return false;
-    copyText(runtimeDlls.names[runtimeDlls.count++], IMPORT_NAME_MAX + 1, wide);
-    return true;
+void letGo(HANDLE* held) {
+    if (*held != INVALID_HANDLE_VALUE) CloseHandle(*held);
+    *held = INVALID_HANDLE_VALUE;
 }
 
-bool noteImportsOf(const wchar_t* program) {
-    HANDLE file = CreateFileW(program, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size;
-    HANDLE mapping = nullptr;
-    const void* view = nullptr;
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
-        mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+bool installPrivateCopy() {
+    if (!readMarker(paths.marker, &ownMarker)) {
+        logLine(L"Not ours:\t%s\n", paths.marker);
+        return false;
     }
-    if (mapping != nullptr) view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-    bool read = view != nullptr && forEachImportedDll(static_cast<const unsigned char*>(view),
-                                                      static_cast<size_t>(size.QuadPart), noteRuntimeDll, nullptr);
-    if (view != nullptr) UnmapViewOfFile(view);
-    if (mapping != nullptr) CloseHandle(mapping);
-    CloseHandle(file);
-    return read;
-}
-
-// Puts beside the copy every DLL of the runtime's bin folder that its launcher
-// loads at its start, and the ones those load in turn. The system looks for a
-// program's DLLs in the program's own folder first, and only later in the
-// working directory and the Path folders; beside the copy, the selected
-// runtime's jli.dll is found before another runtime's or one planted in the
-// working directory. (Moving bin to the front of Path would not do: the working
-// directory is searched before Path, and the child must keep it.)
-bool installRuntimeDlls() {
-    runtimeDlls.count = 0;
-    if (!noteImportsOf(paths.sourceLauncher)) return false;
-    for (size_t i = 0; i < runtimeDlls.count; ++i) {
-        wchar_t source[PATH_CAPACITY];
-        wchar_t target[PATH_CAPACITY];
-        if (!composePath(source, paths.binDirectory, runtimeDlls.names[i]) ||
-            !composePath(target, paths.directory, runtimeDlls.names[i])) {
-            return false;
-        }
-        // The list grows while it is walked: each DLL's own imports join it.
-        if (!noteImportsOf(source) || !installFile(source, target)) return false;
-    }
-    return true;
-}
-
-bool installPrivateCopy(const wchar_t* exeName) {
-    HANDLE folder = openPlainFolder();
-    if (folder == INVALID_HANDLE_VALUE) return false;
-
-    HANDLE held = holdIfSameContent(paths.privateCopy, paths.sourceLauncher);
+    cleanStaleCopies();
+    if (!installManifest()) return false;
     bool placed = false;
-    cleanStaleCopies(exeName);
-    installManifest();
-    bool dllsReady = installRuntimeDlls();
-    // Another executable's launch may clean a copy away between its rename and
-    // the hold: a few tries. The hold also takes a copy that another launch of
-    // this executable put in place first.
-    for (int attempt = 0; dllsReady && held == INVALID_HANDLE_VALUE && attempt < PLACING_ATTEMPTS; ++attempt) {
-        placed = replaceWithFreshCopy(paths.sourceLauncher, paths.privateCopy);
-        held = holdIfSameContent(paths.privateCopy, paths.sourceLauncher);
-    }
-    CloseHandle(folder);
-
-    if (!dllsReady || held == INVALID_HANDLE_VALUE) {
-        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    heldCopy = placeAndHold(paths.sourceLauncher, paths.privateCopy, &placed);
+    if (heldCopy == INVALID_HANDLE_VALUE) {
+        letGo(&heldManifest);
         return false;
     }
     if (!placed) logLine(L"Reusing:\t\t%s\n", paths.privateCopy);
-    heldCopy = held;
     return true;
 }
 
@@ -317,23 +363,39 @@ bool installPrivateCopy(const wchar_t* exeName) {
 
 bool installPrivateLauncher(const wchar_t* exePath, size_t exeDirLen) {
     releasePrivateLauncher();
+    const wchar_t* exeName = exePath + exeDirLen + 1;
+    // Named like the runtime's own program, the executable needs no copy.
+    if (sameName(exeName, QD_RUNTIME_PROGRAM)) return false;
     if (!composePrivateLauncherPaths(exePath, exeDirLen)) return false;
-    if (!installPrivateCopy(exePath + exeDirLen + 1)) return false;
+    if (!installPrivateCopy()) return false;
     copyText(plainLauncher, PATH_CAPACITY, paths.sourceLauncher);
     copyText(launcherPath, PATH_CAPACITY, paths.privateCopy);
     return true;
 }
 
+bool runsPrivateCopy() { return plainLauncher[0] != 0; }
+
 bool switchToPlainLauncher() {
-    if (plainLauncher[0] == 0) return false;
-    logLine(L"Start failed:\t%s\n", launcherPath);
+    if (!runsPrivateCopy()) return false;
     copyText(launcherPath, PATH_CAPACITY, plainLauncher);
     releasePrivateLauncher();
     return true;
 }
 
+void privateLauncherStarted() {
+    letGo(&heldCopy);
+    letGo(&heldManifest);
+}
+
 void releasePrivateLauncher() {
-    if (heldCopy != INVALID_HANDLE_VALUE) CloseHandle(heldCopy);
-    heldCopy = INVALID_HANDLE_VALUE;
+    privateLauncherStarted();
     plainLauncher[0] = 0;
+}
+
+bool endedUnloaded(DWORD exitCode, ULONGLONG ranMs, bool wroteOutput) {
+    if (wroteOutput || ranMs >= UNLOADED_WITHIN_MS) return false;
+    for (DWORD refusal : LOADER_REFUSALS) {
+        if (exitCode == refusal) return true;
+    }
+    return false;
 }

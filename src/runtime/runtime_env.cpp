@@ -139,7 +139,14 @@ int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen) {
 }
 
 bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeDirLen) {
+    releasePrivateLauncher();
     if (!usePrivate) return setPlainLauncher();
+    // A runtime found installed belongs to another product: nothing is written
+    // into its folders.
+    if (!bundledRuntime) {
+        logLine(L"No private copy:\tthe runtime is not the one CFG_RUNTIME_DIR names\n");
+        return setPlainLauncher();
+    }
 
     bool usePrivateCopy = installPrivateLauncher(exePath, exeDirLen);
     if (!usePrivateCopy) return setPlainLauncher();

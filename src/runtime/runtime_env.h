@@ -38,8 +38,9 @@ bool nextVariableItem(const wchar_t** cursor, const wchar_t** item, size_t* item
 // False when the item has no "=". Pure.
 bool splitVariableItem(const wchar_t* item, size_t itemLength, VariableItem* parts);
 
-// Sets launcherPath: the runtime's own launcher, or with usePrivate a copy of
-// it named like this executable in runtimeHome\qd-launch-tmp. Every failure on
-// the private path falls back to the runtime's own launcher. False only when
-// even that path does not fit (the report is then explained).
+// Sets launcherPath: the runtime's own launcher, or with usePrivate, for the
+// bundled runtime only (bundledRuntime), a copy of it named like this
+// executable beside it in runtimeHome\bin (private_launcher.h). Every failure
+// on the private path falls back to the runtime's own launcher. False only
+// when even that path does not fit (the report is then explained).
 bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeDirLen);

@@ -227,7 +227,10 @@ int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     RuntimeMachines machines;
     if (!loadRuntimeMachines(&machines)) return 0;
     if (!composeConfiguredRuntime(exePath, exeDirLen)) return 0;
-    if (checkLauncher()) return acceptLauncherMachine(machines);
+    if (checkLauncher()) {
+        bundledRuntime = TRUE;
+        return acceptLauncherMachine(machines);
+    }
     RuntimeSourceList sources = {};
     SourcesRecord listed = loadRuntimeSources(&sources);
     if (listed == SOURCES_REFUSED) return 0;

@@ -31,23 +31,35 @@ TEST_F(ConsoleLauncherTest, ExitCodesPassThroughWithoutAWindow) {
     }
 }
 
-// A runtime with only java.exe, found through JAVA_HOME; then the private copy.
+// A runtime with only java.exe, found through JAVA_HOME: another product's, so
+// it gets no private copy. Then the private copy of the bundled runtime, and
+// the runtime's own java.exe when the loader refuses the copy.
 TEST_F(ConsoleLauncherTest, JavaExeWhereverTheRuntimeComesFrom) {
     installRuntime(L"jdk-17");
     ASSERT_TRUE(writeFileBytes(appDir + L"\\jdk-17\\release", "JAVA_VERSION=\"17.0.1\"\n"));
     environment[L"JAVA_HOME"] = appDir + L"\\jdk-17";
     records[1] = L"missing";
     records[2] = L"17";
+    records[9] = L"true";
     records[31] = L"java_home";
-    launch();
+    launch(L"--qd-debug");
     EXPECT_EQ(appDir + L"\\jdk-17\\bin\\java.exe", child().value(L"exe"));
+    EXPECT_EQ(std::vector<std::wstring>{L"java.exe"}, listFiles(appDir + L"\\jdk-17\\bin\\*"));
+    EXPECT_NE(std::string::npos, logBytes().find("\r\nNo private copy:\tthe runtime is not the one CFG_RUNTIME_DIR "
+                                                 "names\r\n"));
 
     SetUp();
     records[9] = L"true";
     launch();
-    std::wstring copy = appDir + L"\\jvm\\qd-launch-tmp\\" + exeName;
+    std::wstring copy = appDir + L"\\jvm\\bin\\" + exeName;
     EXPECT_EQ(copy, child().value(L"exe"));
     EXPECT_EQ(readFileBytes(fakeConsoleRuntimePath()), readFileBytes(copy));
+
+    environment[L"QDTEST_COPY_EXIT"] = L"0xC0000135";
+    childActions("exit 4\n");
+    RunResult run = launch();
+    EXPECT_EQ(4u, run.exitCode);
+    EXPECT_EQ(appDir + L"\\jvm\\bin\\java.exe", child().value(L"exe"));
 }
 
 // The stand-in child sends Ctrl+C to every process of its console, as the

@@ -7,6 +7,13 @@ const Records& shippedRecords() {
     return records;
 }
 
+bool splashVisible(DWORD pid) {
+    for (const WindowInfo& window : topLevelWindows(pid)) {
+        if (window.className == L"Static" && window.visible) return true;
+    }
+    return false;
+}
+
 void LauncherTest::SetUp() {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::wstring name = widen(std::string(info->test_suite_name()) + "." + info->name());

@@ -59,5 +59,8 @@ private:
     std::wstring runtimeStandIn = e2e::fakeRuntimePath();
 };
 
+// Whether the launcher with that process id shows its splash window.
+bool splashVisible(DWORD pid);
+
 // The shipped configuration, read from the built qdlauncher.exe.
 const e2e::Records& shippedRecords();

@@ -88,15 +88,15 @@ TEST_F(LauncherTest, OnlyThePriorityClassReachesTheChildsCreationFlags) {
 }
 
 // The private launcher: a copy of the runtime's javaw.exe named like the
-// executable, in jvm\qd-launch-tmp.
+// executable, beside it in jvm\bin.
 class PrivateLauncherTest : public LauncherTest {
 protected:
     void SetUp() override {
         LauncherTest::SetUp();
         records[9] = L"true";
         installRuntime();
-        privateDir = appDir + L"\\jvm\\qd-launch-tmp";
-        privateCopy = privateDir + L"\\" + exeName;
+        bin = appDir + L"\\jvm\\bin";
+        privateCopy = bin + L"\\" + exeName;
     }
     std::wstring plainLauncher() const { return appDir + L"\\jvm\\bin\\javaw.exe"; }
     std::string unlinkLine(const std::wstring& path) const { return "Unlink:\t\t" + narrow(path) + "\r\n"; }
@@ -108,38 +108,36 @@ protected:
         return e2e::joinPath(testDir, L"child-" + std::to_wstring(round) + L"-" + std::to_wstring(launch) + L".txt");
     }
 
-    std::wstring privateDir;
+    std::wstring bin;
     std::wstring privateCopy;
 };
 
 TEST_F(PrivateLauncherTest, ChildRunsAsACopyNamedLikeTheExecutable) {
-    ASSERT_TRUE(makeDirectories(privateDir));
-    ASSERT_TRUE(writeFileBytes(privateDir + L"\\other-tool.exe", "stale copy"));
-    ASSERT_TRUE(writeFileBytes(privateDir + L"\\other-tool.exe.manifest", "stale manifest"));
-    ASSERT_TRUE(writeFileBytes(privateDir + L"\\lonely.manifest", "no program of its own"));
+    // What an earlier version left below the runtime is neither used nor touched.
+    std::wstring earlierFolder = appDir + L"\\jvm\\qd-launch-tmp";
+    ASSERT_TRUE(makeDirectories(earlierFolder));
+    ASSERT_TRUE(writeFileBytes(earlierFolder + L"\\tool.exe", "earlier copy"));
     std::string manifest = "<?xml version=\"1.0\"?><assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\" "
                            "manifestVersion=\"1.0\"/>";
     ASSERT_TRUE(writeFileBytes(exePath() + L".manifest", manifest));
     launch(L"--qd-debug");
 
     EXPECT_EQ(privateCopy, child().value(L"exe"));
-    EXPECT_FALSE(fileExists(privateDir + L"\\other-tool.exe"));
-    EXPECT_FALSE(fileExists(privateDir + L"\\other-tool.exe.manifest"));
-    EXPECT_TRUE(fileExists(privateDir + L"\\lonely.manifest"));
+    EXPECT_EQ(readFileBytes(plainLauncher()), readFileBytes(privateCopy));
     EXPECT_EQ(manifest, readFileBytes(privateCopy + L".manifest"));
-    std::string expected = unlinkLine(privateDir + L"\\other-tool.exe") +
-                           unlinkLine(privateDir + L"\\other-tool.exe.manifest") +
-                           copyLine(exePath() + L".manifest", privateCopy + L".manifest") +
-                           copyLine(plainLauncher(), privateCopy);
+    EXPECT_EQ(std::vector<std::wstring>{L"tool.exe"}, listFiles(earlierFolder + L"\\*.*"));
+    EXPECT_EQ("earlier copy", readFileBytes(earlierFolder + L"\\tool.exe"));
     std::string log = logBytes();
-    EXPECT_NE(std::string::npos, log.find(expected)) << log;
+    EXPECT_NE(std::string::npos, log.find(copyLine(exePath() + L".manifest", privateCopy + L".manifest") +
+                                          copyLine(plainLauncher(), privateCopy)))
+        << log;
     EXPECT_NE(std::string::npos, log.find("\r\nLauncher:\t" + narrow(privateCopy) + "\r\n")) << log;
 }
 
 TEST_F(PrivateLauncherTest, DefaultProcSwitchRunsTheRuntimesOwnLauncher) {
     launch(L"--qd-debug x--qd-default-proc");
     EXPECT_EQ(plainLauncher(), child().value(L"exe"));
-    EXPECT_FALSE(fileExists(privateDir));
+    EXPECT_FALSE(fileExists(privateCopy));
     EXPECT_EQ(std::string::npos, logBytes().find("Copy:")) << logBytes();
 }
 
@@ -218,35 +216,82 @@ TEST_F(PrivateLauncherTest, LaunchesStartedTogetherAllStartTheirChild) {
     }
 }
 
-// The copy lies outside the runtime's bin folder, so the DLLs its launcher
-// loads at its start (jli.dll) are put beside it: neither one in the working
-// directory nor one in a Path folder ahead of the runtime's is loaded, and a
-// stale one beside the copy is replaced.
-TEST_F(PrivateLauncherTest, CopyLoadsTheRuntimesOwnDll) {
-    std::wstring bin = appDir + L"\\jvm\\bin";
+// The copy lies beside the runtime's own program, so every DLL of the runtime
+// resolves its imports exactly as for javaw.exe: jli.dll at the start, and the
+// DLLs that a DLL loaded later by full path imports by name (fontmanager.dll
+// importing freetype.dll). DLLs of those names in the working directory or in
+// a Path folder ahead of the runtime's are never loaded.
+TEST_F(PrivateLauncherTest, CopyLoadsEveryDllFromTheRuntimesBin) {
     std::wstring programs = testProgramDir();
     ASSERT_TRUE(CopyFileW(joinPath(programs, L"fake_javaw_jli.exe").c_str(), plainLauncher().c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(joinPath(programs, L"jli.dll").c_str(), (bin + L"\\jli.dll").c_str(), FALSE));
-    std::wstring planted = joinPath(programs, L"planted_jli.dll");
+    for (const wchar_t* dll : {L"jli.dll", L"fontmanager.dll", L"freetype.dll"}) {
+        ASSERT_TRUE(CopyFileW(joinPath(programs, dll).c_str(), joinPath(bin, dll).c_str(), FALSE));
+    }
     std::wstring earlierOnPath = joinPath(testDir, L"other-jdk\\bin");
     ASSERT_TRUE(makeDirectories(earlierOnPath));
-    ASSERT_TRUE(makeDirectories(privateDir));
-    for (const std::wstring& folder : {appDir, earlierOnPath, privateDir}) {
-        ASSERT_TRUE(CopyFileW(planted.c_str(), (folder + L"\\jli.dll").c_str(), FALSE));
+    for (const std::wstring& folder : {appDir, earlierOnPath}) {
+        ASSERT_TRUE(CopyFileW(joinPath(programs, L"planted_jli.dll").c_str(), (folder + L"\\jli.dll").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(joinPath(programs, L"planted_freetype.dll").c_str(), (folder + L"\\freetype.dll").c_str(),
+                              FALSE));
     }
     environment[L"Path"] = earlierOnPath + L";" + ownEnvironment(L"Path");
-    launch(L"--qd-debug");
+    childActions("load-library " + narrow(bin + L"\\fontmanager.dll") + "\n");
+    launch();
 
     ChildRecord received = child();
     EXPECT_EQ(privateCopy, received.value(L"exe"));
-    EXPECT_EQ(appDir, received.value(L"cwd")) << "a planted jli.dll lies in the working directory";
+    EXPECT_EQ(appDir, received.value(L"cwd")) << "planted DLLs lie in the working directory";
     EXPECT_EQ(L"runtime", received.value(L"library"));
-    EXPECT_EQ(privateDir + L"\\jli.dll", received.value(L"library-path"));
-    EXPECT_TRUE(readFileBytes(bin + L"\\jli.dll") == readFileBytes(privateDir + L"\\jli.dll"))
-        << "the stale jli.dll beside the copy was replaced";
+    EXPECT_EQ(bin + L"\\jli.dll", received.value(L"library-path"));
+    EXPECT_EQ(L"runtime", received.value(L"loaded")) << "fontmanager.dll got the runtime's freetype.dll";
+}
+
+// The system's loader may end a copy it has started (a DLL missing, an
+// application-control policy): CreateProcessW succeeded, so the launch goes on
+// with the runtime's own program, and the user sees that program's run: the
+// splash until its window, its output, its exit code. The stand-in ends with
+// STATUS_DLL_NOT_FOUND whenever it runs under another name than javaw.exe (a
+// loader failure of the copy alone cannot be made under Wine).
+TEST_F(PrivateLauncherTest, CopyTheLoaderRefusesGivesWayToTheRuntimesOwnProgram) {
+    records[4] = L"true"; // CFG_SPLASH
+    records[5] = L"true"; // CFG_SPLASH_UNTIL_WINDOW
+    prepareLauncher();
+    ASSERT_TRUE(stampBitmap(exePath(), makeBitmapFile(40, 30)));
+    std::wstring temp = joinPath(testDir, L"temp");
+    ASSERT_TRUE(makeDirectories(temp));
+    environment[L"TMP"] = environment[L"TEMP"] = temp;
+    environment[L"QDTEST_COPY_EXIT"] = L"0xC0000135";
+    std::wstring shown = joinPath(testDir, L"shown.flag");
+    std::wstring release = joinPath(testDir, L"release.flag");
+    childActions("stdout started\nwindow Application\ntouch " + narrow(shown) + "\nwait-file " + narrow(release) +
+                 "\nexit 7\n");
+    bool splashSeen = false;
+    bool splashGone = false;
+    whileRunning = [&](DWORD pid) {
+        if (!fileExists(shown)) {
+            splashSeen = splashSeen || splashVisible(pid);
+        } else if (!splashGone) {
+            // The splash watches the program that now runs, and goes at its window.
+            splashGone = waitUntil([&] { return !splashVisible(pid); }, 5000);
+            writeFileBytes(release, "");
+        }
+    };
+    RunResult run = launch(L"--qd-debug --qd-stdout");
+
+    EXPECT_EQ(7u, run.exitCode);
+    EXPECT_EQ(plainLauncher(), child().value(L"exe"));
+    EXPECT_TRUE(splashSeen);
+    EXPECT_TRUE(splashGone);
+    std::vector<std::wstring> captured = listFiles(temp + L"\\*");
+    ASSERT_EQ(1u, captured.size()) << "the refused copy's empty capture files are gone";
+    EXPECT_EQ(0u, captured[0].find(L"QO_"));
+    EXPECT_EQ("started\n", readFileBytes(joinPath(temp, captured[0])));
+    // Output and exit code 7 within seconds: a failed start of the program that ran.
+    ASSERT_EQ(1u, run.dialogs.size());
+    EXPECT_NE(std::wstring::npos, run.dialogs[0].text.find(joinPath(temp, captured[0]))) << narrow(run.dialogs[0].text);
     std::string log = logBytes();
     EXPECT_NE(std::string::npos,
-              log.find(copyLine(bin + L"\\jli.dll", privateDir + L"\\jli.dll") + copyLine(plainLauncher(), privateCopy)))
+              log.find("\r\nExit code:\t-1073741515\r\nLoad failed:\t" + narrow(privateCopy) + "\r\n"))
         << log;
 }
 
@@ -255,32 +300,20 @@ TEST_F(PrivateLauncherTest, CopyLoadsTheRuntimesOwnDll) {
 namespace {
 
 TEST_F(PrivateLauncherTest, ReadOnlyRuntimeFolderFallsBackToThePlainLauncher) {
-    std::wstring runtimeDir = appDir + L"\\jvm";
-    ASSERT_TRUE(SetFileAttributesW(runtimeDir.c_str(), FILE_ATTRIBUTE_READONLY));
-    std::wstring probe = runtimeDir + L"\\probe-dir";
+    ASSERT_TRUE(SetFileAttributesW(bin.c_str(), FILE_ATTRIBUTE_READONLY));
+    std::wstring probe = bin + L"\\probe-dir";
     bool writable = CreateDirectoryW(probe.c_str(), nullptr) != 0;
     if (writable) {
         RemoveDirectoryW(probe.c_str());
-        SetFileAttributesW(runtimeDir.c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(bin.c_str(), FILE_ATTRIBUTE_NORMAL);
         GTEST_SKIP() << "read-only folders are writable for this user here (Wine running as root)";
     }
-    RunResult run = launch(L"--qd-debug");
-    SetFileAttributesW(runtimeDir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RunResult run = launch();
+    SetFileAttributesW(bin.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_TRUE(run.dialogs.empty()) << "the private launcher never makes the launch fail";
     EXPECT_EQ(plainLauncher(), child().value(L"exe"));
-    EXPECT_NE(std::string::npos, logBytes().find("Mkdir failed:\t" + narrow(privateDir) + "\r\n"));
-}
-
-TEST_F(PrivateLauncherTest, FileInThePlaceOfThePrivateFolderFallsBackToThePlainLauncher) {
-    ASSERT_TRUE(writeFileBytes(privateDir, "not a folder"));
-    RunResult run = launch(L"--qd-debug");
-
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_TRUE(run.dialogs.empty());
-    EXPECT_EQ(plainLauncher(), child().value(L"exe"));
-    EXPECT_EQ("not a folder", readFileBytes(privateDir));
 }
 
 } // namespace

@@ -17,8 +17,6 @@ const wchar_t* const STARTUP_ERROR = L"An error occurred while starting the appl
 const int PICTURE_WIDTH = 201; // odd, so centring has a half pixel to drop
 const int PICTURE_HEIGHT = 121;
 
-bool isSplash(const WindowInfo& window) { return window.className == L"Static"; }
-
 // The launcher's own windows: every thread that uses windows also gets the
 // system's hidden input-method window, which is not the launcher's doing.
 std::vector<WindowInfo> launcherWindows(DWORD pid) {
@@ -29,16 +27,9 @@ std::vector<WindowInfo> launcherWindows(DWORD pid) {
     return own;
 }
 
-bool splashVisible(DWORD pid) {
-    for (const WindowInfo& window : topLevelWindows(pid)) {
-        if (isSplash(window) && window.visible) return true;
-    }
-    return false;
-}
-
 bool hasSplashWindow(DWORD pid) {
     for (const WindowInfo& window : topLevelWindows(pid)) {
-        if (isSplash(window)) return true;
+        if (window.className == L"Static") return true;
     }
     return false;
 }
@@ -350,7 +341,7 @@ TEST_F(SplashTest, WaitingShowsNoWindowAndEndsSoonAfterTheApplication) {
         EXPECT_TRUE(run.dialogs.empty());
         ASSERT_TRUE(looked);
         EXPECT_EQ(c.windows, windows.size());
-        for (const WindowInfo& window : windows) EXPECT_TRUE(isSplash(window));
+        for (const WindowInfo& window : windows) EXPECT_EQ(L"Static", window.className);
         EXPECT_FALSE(anyVisibleWindow(windows));
         if (childEnding == 0) childEnding = ended; // ended before the next poll
         EXPECT_LE(ended - childEnding, 3000u) << "the wait notices the end";

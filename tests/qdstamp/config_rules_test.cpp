@@ -182,6 +182,8 @@ std::vector<RuleCase> rule_cases() {
         {"module with the other forms' records", config_with("CFG_MODULE = app\nCFG_JAR = app.jar\nCFG_MAIN_CLASS = app.Main\nCFG_JAR_IN_EXE = false\n"), 1,
          "t.qdcfg:3: CFG_JAR cannot be given with CFG_MODULE: the launcher starts the main module and would ignore it", 3},
         {"module path without a module", config_with("CFG_MODULE_PATH = lib\n"), 0, "warning: t.qdcfg:2: CFG_MODULE_PATH has no effect without CFG_MODULE"},
+        {"private launcher without a bundled runtime", config_with("CFG_PRIVATE_LAUNCHER = true\nCFG_MIN_VERSION = 17\n"), 0,
+         "warning: t.qdcfg:2: CFG_PRIVATE_LAUNCHER has no effect without CFG_RUNTIME_DIR"},
         {"relative classpath in the module form",
          "MSG_STARTUP_ERROR = x\nCFG_MODULE = app\nCFG_MODULE_PATH = lib\nCFG_CLASSPATH = legacy.jar\nFILE_VERSION = 1.0.0.0\n", 0,
          "warning: t.qdcfg:4: classpath item \"legacy.jar\" is relative", 1},

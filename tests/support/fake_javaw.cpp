@@ -28,7 +28,14 @@
 //                          line) to the standard output
 //   on-ctrl-c <code>       from now on, end with that exit code on Ctrl+C
 //   send-ctrl-c            send Ctrl+C to every process of this console
+//   load-library <path>    load the DLL by full path, as a Java runtime loads its
+//                          libraries, and add "loaded=<identity>" to the record: the
+//                          identity of the DLL it imports (fake_jli.cpp)
 //   exit <code>            end with that exit code (default: 0 at the end)
+//
+// With QDTEST_COPY_EXIT set, a copy of the stand-in that runs under another name
+// than the runtime's program (javaw.exe, java.exe) ends at once with that code,
+// recording nothing, as the system's loader ends a program that it cannot load.
 #include <windows.h>
 
 #include <cwchar>
@@ -40,6 +47,15 @@ extern "C" __declspec(dllimport) const wchar_t* qdTestLibraryIdentity();
 #endif
 
 namespace {
+
+#ifdef QDTEST_CONSOLE
+const wchar_t* const RUNTIME_PROGRAM = L"java.exe";
+#else
+const wchar_t* const RUNTIME_PROGRAM = L"javaw.exe";
+#endif
+
+// Lines that actions add to the record, which is then written again.
+std::wstring addedRecordLines;
 
 std::wstring environmentValue(const wchar_t* name) {
     wchar_t buffer[32768];
@@ -98,6 +114,7 @@ void writeRecord(const std::wstring& path) {
         text += L"env:" + std::wstring(entry) + L"\n";
     }
     FreeEnvironmentStringsW(block);
+    text += addedRecordLines;
 
     // Written whole, then renamed, so a test never reads half a record.
     std::wstring temporary = path + L".part";
@@ -213,7 +230,25 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     return FALSE;
 }
 
+bool runsUnderTheRuntimesName() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const wchar_t* name = wcsrchr(self, L'\\');
+    return name != nullptr && _wcsicmp(name + 1, RUNTIME_PROGRAM) == 0;
+}
+
+std::wstring importedIdentity(const std::wstring& library) {
+    HMODULE loaded = LoadLibraryW(library.c_str());
+    if (loaded == nullptr) return L"(not loaded)";
+    typedef const wchar_t* (*IdentityCall)();
+    auto identity = reinterpret_cast<IdentityCall>(reinterpret_cast<void*>(GetProcAddress(loaded, "qdTestImportedIdentity")));
+    return identity != nullptr ? identity() : L"(no identity)";
+}
+
 int runStandIn(const wchar_t* arguments) {
+    std::wstring copyExit = environmentValue(L"QDTEST_COPY_EXIT");
+    if (!copyExit.empty() && !runsUnderTheRuntimesName()) ExitProcess(static_cast<UINT>(std::stoul(copyExit, nullptr, 0)));
+
     // A grandchild started by "spawn-self": it only holds the inherited handles for a while.
     const wchar_t* sleepSwitch = wcsstr(arguments, L"--sleep-only ");
     if (sleepSwitch != nullptr) {
@@ -277,6 +312,9 @@ int runStandIn(const wchar_t* arguments) {
             SetConsoleCtrlHandler(onConsoleEvent, TRUE);
         } else if (verb == "send-ctrl-c") {
             GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+        } else if (verb == "load-library") {
+            addedRecordLines += L"loaded=" + importedIdentity(widen(argument)) + L"\n";
+            if (!recordPath.empty()) writeRecord(recordPath);
         } else if (verb == "exit") {
             exitCode = static_cast<int>(std::stoul(argument, nullptr, 0));
             break;

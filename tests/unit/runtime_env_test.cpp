@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "core/launch_state.h"
 #include "launch/launch_sequence.h"
 #include "log_capture.h"
+#include "runtime/copy_marker.h"
 #include "runtime/private_launcher.h"
 #include "runtime/runtime_env.h"
 #include "scratch_files.h"
@@ -133,20 +135,21 @@ TEST_F(PathExtensionTest, ValueBeyondTheLimitIsRefusedAndPathKept) {
     EXPECT_EQ(0u, std::wstring(messageText).find(L"Start failed.\n\nThe Path environment variable is too long"));
 }
 
-// Private launcher copies in a runtime folder of the test's own, with the
-// stand-in runtime's program as its launcher.
+// Private launcher copies beside the stand-in runtime's program, in a runtime
+// folder of the test's own.
 class PrivateLauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetLaunchState();
+        bundledRuntime = TRUE;
         home = scratchDir / L"jre";
-        ASSERT_TRUE(e2e::makeDirectories(home + L"\\bin"));
+        bin = home + L"\\bin";
+        ASSERT_TRUE(e2e::makeDirectories(bin));
         ASSERT_TRUE(CopyFileW(e2e::fakeRuntimePath().c_str(), plainLauncher().c_str(), FALSE));
         runtimeBytes = scratch::readBytes(plainLauncher());
         ASSERT_TRUE(e2e::makeDirectories(scratchDir / L"app"));
         setExe(scratchDir / L"app\\tool.exe");
-        privateDir = home + L"\\qd-launch-tmp";
-        copy = privateDir + L"\\tool.exe";
+        copy = bin + L"\\tool.exe";
     }
     void TearDown() override {
         releasePrivateLauncher();
@@ -171,11 +174,35 @@ protected:
     std::string copyLine(const std::wstring& from, const std::wstring& to) const {
         return "Copy:\t\t" + latin1(from) + " -> " + latin1(to) + "\r\n";
     }
+    static std::string unlinkLine(const std::wstring& path) { return "Unlink:\t\t" + latin1(path) + "\r\n"; }
     static bool exists(const std::wstring& path) { return e2e::fileExists(path); }
+    void removeCopyFiles() const {
+        for (const wchar_t* suffix : {L"", L".manifest", L".qd-launch"}) DeleteFileW((copy + suffix).c_str());
+    }
+    std::vector<std::wstring> binFiles() const {
+        std::vector<std::wstring> files = e2e::listFiles(bin + L"\\*");
+        std::sort(files.begin(), files.end());
+        return files;
+    }
+    // What a marker that lists files of these contents holds.
+    static std::string markerListing(const std::vector<std::string>& contents) {
+        CopyMarker marker = {};
+        for (const std::string& content : contents) {
+            auto bytes = reinterpret_cast<const unsigned char*>(content.data());
+            addToMarker(marker, addToFingerprint(FINGERPRINT_START, bytes, content.size()));
+        }
+        char text[MARKER_BYTES_MAX];
+        return std::string(text, formatCopyMarker(marker, text));
+    }
+    // Opens a file as a reader does, as a running program or another launch
+    // holds it: it can then be neither deleted nor replaced.
+    static HANDLE holdOpen(const std::wstring& path) {
+        return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
 
     scratch::ScratchDir scratchDir;
     std::wstring home;
-    std::wstring privateDir;
+    std::wstring bin;
     std::wstring copy;
     std::string runtimeBytes;
     DWORD errorBeforeStep = 0;
@@ -187,90 +214,156 @@ TEST_F(PrivateLauncherTest, WithoutPrivateLauncherThePlainOneIsUsedAndNothingTou
     EXPECT_EQ("", prepare(false, &ok));
     EXPECT_TRUE(ok);
     EXPECT_EQ(plainLauncher(), std::wstring(launcherPath));
-    EXPECT_FALSE(exists(privateDir));
+    EXPECT_EQ(std::vector<std::wstring>{L"javaw.exe"}, binFiles());
 }
 
-TEST_F(PrivateLauncherTest, FirstRunCreatesTheFolderAndCopiesTheLauncher) {
+TEST_F(PrivateLauncherTest, FirstRunPutsTheCopyBesideTheRuntimesProgram) {
     std::string log = prepare(true);
     EXPECT_EQ(copy, std::wstring(launcherPath));
     EXPECT_EQ(runtimeBytes, scratch::readBytes(copy));
-    EXPECT_EQ(copyLine(plainLauncher(), copy), log)
-        << "no manifest next to the executable and no DLL of the runtime's own: only the launcher is copied";
-    EXPECT_EQ(std::vector<std::wstring>{L"tool.exe"}, e2e::listFiles(privateDir + L"\\*"))
+    EXPECT_EQ(copyLine(plainLauncher(), copy), log) << "no manifest next to the executable: only the launcher is copied";
+    EXPECT_EQ((std::vector<std::wstring>{L"javaw.exe", L"tool.exe", L"tool.exe.qd-launch"}), binFiles())
         << "no temporary file is left behind";
+    EXPECT_EQ(markerListing({runtimeBytes}), scratch::readBytes(copy + L".qd-launch"));
 }
 
-TEST_F(PrivateLauncherTest, LaterRunCleansOtherCopiesAndReplacesAStaleOwnCopy) {
-    ASSERT_TRUE(CreateDirectoryW(privateDir.c_str(), nullptr));
-    std::wstring dir = privateDir + L"\\";
-    ASSERT_TRUE(scratch::writeBytes(dir + L"old-name.exe", "stale"));
-    ASSERT_TRUE(scratch::writeBytes(dir + L"old-name.exe.manifest", "stale manifest"));
-    ASSERT_TRUE(scratch::writeBytes(copy, "previous copy"));
-    ASSERT_TRUE(scratch::writeBytes(dir + L"orphan.manifest", "kept"));
-    ASSERT_TRUE(scratch::writeBytes(dir + L"notes.txt", "kept"));
-    ASSERT_TRUE(scratch::writeBytes(dir + L"backup.exe1", "kept"));
-    ASSERT_TRUE(CreateDirectoryW((dir + L"folder.exe").c_str(), nullptr));
-    std::wstring manifest = std::wstring(exePath) + L".manifest";
-    ASSERT_TRUE(scratch::writeBytes(manifest, "<assembly/>"));
-
-    std::string log = prepare(true);
-    EXPECT_EQ("Unlink:\t\t" + latin1(dir) + "old-name.exe\r\n"
-              "Unlink:\t\t" + latin1(dir) + "old-name.exe.manifest\r\n" +
-              copyLine(manifest, copy + L".manifest") + copyLine(plainLauncher(), copy),
-              log);
-    EXPECT_FALSE(exists(dir + L"old-name.exe"));
-    EXPECT_FALSE(exists(dir + L"old-name.exe.manifest"));
-    EXPECT_TRUE(exists(dir + L"orphan.manifest")) << "manifests without a program stay";
-    EXPECT_TRUE(exists(dir + L"notes.txt"));
-    EXPECT_TRUE(exists(dir + L"backup.exe1")) << "only names that really end in .exe";
-    EXPECT_TRUE(exists(dir + L"folder.exe")) << "only files are removed";
-    EXPECT_EQ("<assembly/>", scratch::readBytes(copy + L".manifest"));
-    EXPECT_EQ(runtimeBytes, scratch::readBytes(copy));
-    EXPECT_EQ(copy, std::wstring(launcherPath));
-}
-
-TEST_F(PrivateLauncherTest, CopyIsReusedOnlyWithTheSameContent) {
-    ASSERT_TRUE(CreateDirectoryW(privateDir.c_str(), nullptr));
-    std::string sameSize = runtimeBytes;
-    sameSize[sameSize.size() / 2] ^= 0x5A;
+TEST_F(PrivateLauncherTest, OnlyTheLaunchersOwnFilesAreReplaced) {
+    const std::string earlier = "an earlier runtime's javaw.exe";
+    const std::string foreign = "a program of the runtime's own";
+    const std::string absent = "(absent)";
     struct Row {
         const char* what;
         std::string content;
-        bool heldOpen; // by a reader, as a running program is: it cannot be deleted or replaced
+        std::string marker;
+        bool heldOpen;
         bool runsThePrivateCopy;
         std::string contentAfter;
+        bool logsNotOurs;
     };
     const Row rows[] = {
-        {"the same program, in use", runtimeBytes, true, true, runtimeBytes},
-        {"the same program", runtimeBytes, false, true, runtimeBytes},
-        {"another program of the same size, in use", sameSize, true, false, sameSize},
-        {"another program of the same size", sameSize, false, true, runtimeBytes},
+        {"nothing there yet", absent, absent, false, true, runtimeBytes, false},
+        {"the same program, placed by an installer", runtimeBytes, absent, false, true, runtimeBytes, false},
+        {"the same program, in use", runtimeBytes, markerListing({runtimeBytes}), true, true, runtimeBytes, false},
+        {"the copy of an earlier runtime", earlier, markerListing({earlier}), false, true, runtimeBytes, false},
+        {"the copy of an earlier runtime, in use", earlier, markerListing({earlier}), true, false, earlier, false},
+        {"a program of the runtime", foreign, absent, false, false, foreign, true},
+        {"a program of the runtime that took the copy's name", foreign, markerListing({earlier}), false, false,
+         foreign, true},
+        {"a marker that is not the launcher's", absent, "notes", false, false, absent, true},
     };
     for (const Row& row : rows) {
-        releasePrivateLauncher();
-        ASSERT_TRUE(scratch::writeBytes(copy, row.content));
-        HANDLE reader = row.heldOpen ? CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                   OPEN_EXISTING, 0, nullptr)
-                                     : INVALID_HANDLE_VALUE;
+        removeCopyFiles();
+        if (row.content != absent) {
+            ASSERT_TRUE(scratch::writeBytes(copy, row.content));
+        }
+        if (row.marker != absent) {
+            ASSERT_TRUE(scratch::writeBytes(copy + L".qd-launch", row.marker));
+        }
+        HANDLE reader = row.heldOpen ? holdOpen(copy) : INVALID_HANDLE_VALUE;
         errorBeforeStep = ERROR_FILE_NOT_FOUND;
         std::string log = prepare(true);
         if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
 
         EXPECT_EQ(0u, failureAfterStep) << row.what << ": reusing or falling back is no failure of the launch";
-        std::wstring expected = row.runsThePrivateCopy ? copy : plainLauncher();
-        EXPECT_EQ(expected, std::wstring(launcherPath)) << row.what;
-        EXPECT_EQ(row.content == runtimeBytes, log.find("Reusing:\t\t" + latin1(copy) + "\r\n") != std::string::npos)
-            << row.what << "\n" << log;
+        EXPECT_EQ(row.runsThePrivateCopy ? copy : plainLauncher(), std::wstring(launcherPath)) << row.what;
+        EXPECT_EQ(row.logsNotOurs, log.find("Not ours:\t") != std::string::npos) << row.what << "\n" << log;
         releasePrivateLauncher();
-        EXPECT_EQ(row.contentAfter, scratch::readBytes(copy)) << row.what;
+        EXPECT_EQ(row.contentAfter, exists(copy) ? scratch::readBytes(copy) : absent) << row.what;
     }
+}
+
+TEST_F(PrivateLauncherTest, CleaningRemovesOnlyTheLaunchersOwnCopiesOfOtherNames) {
+    std::wstring dir = bin + L"\\";
+    const std::string manifest = "<assembly/>";
+    auto place = [&](const wchar_t* name, const std::string& content) {
+        ASSERT_TRUE(scratch::writeBytes(dir + name, content));
+    };
+    // A renamed executable's copy and manifest.
+    place(L"old-name.exe", runtimeBytes);
+    place(L"old-name.exe.manifest", manifest);
+    place(L"old-name.exe.qd-launch", markerListing({runtimeBytes, manifest}));
+    // A copy whose program file is already gone.
+    place(L"gone.exe.manifest", manifest);
+    place(L"gone.exe.qd-launch", markerListing({manifest}));
+    // A copy another launch holds or runs: its manifest and marker stay with it.
+    place(L"busy.exe", runtimeBytes);
+    place(L"busy.exe.manifest", manifest);
+    place(L"busy.exe.qd-launch", markerListing({runtimeBytes, manifest}));
+    // A program of the runtime that took a copy's name later.
+    place(L"taken.exe", "a program of the runtime's own");
+    place(L"taken.exe.qd-launch", markerListing({runtimeBytes}));
+    // Markers that would name the runtime's own program, or are not markers.
+    place(L"javaw.exe.qd-launch", markerListing({runtimeBytes}));
+    place(L"odd.exe", runtimeBytes);
+    place(L"odd.exe.qd-launch", "not a marker");
+    HANDLE busy = holdOpen(dir + L"busy.exe");
+
+    std::string log = prepare(true);
+    CloseHandle(busy);
+
+    EXPECT_EQ(copy, std::wstring(launcherPath));
+    EXPECT_EQ((std::vector<std::wstring>{L"busy.exe", L"busy.exe.manifest", L"busy.exe.qd-launch",
+                                         L"javaw.exe", L"javaw.exe.qd-launch", L"odd.exe", L"odd.exe.qd-launch",
+                                         L"taken.exe", L"taken.exe.qd-launch", L"tool.exe", L"tool.exe.qd-launch"}),
+              binFiles());
+    EXPECT_EQ(runtimeBytes, scratch::readBytes(plainLauncher()));
+    for (const wchar_t* removed : {L"old-name.exe", L"old-name.exe.manifest", L"gone.exe.manifest"}) {
+        EXPECT_NE(std::string::npos, log.find(unlinkLine(dir + removed))) << log;
+    }
+}
+
+TEST_F(PrivateLauncherTest, TheCopyAndItsManifestAreHeldUntilTheChildHasStarted) {
+    std::wstring manifest = std::wstring(exePath) + L".manifest";
+    ASSERT_TRUE(scratch::writeBytes(manifest, "<assembly/>"));
+    std::string log = prepare(true);
+    EXPECT_EQ(copyLine(manifest, copy + L".manifest") + copyLine(plainLauncher(), copy), log);
+    EXPECT_EQ("<assembly/>", scratch::readBytes(copy + L".manifest"));
+    for (const std::wstring& held : {copy, copy + L".manifest"}) {
+        EXPECT_FALSE(DeleteFileW(held.c_str())) << latin1(held);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(held.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                    nullptr, OPEN_EXISTING, 0, nullptr))
+            << latin1(held);
+    }
+    privateLauncherStarted();
+    EXPECT_TRUE(DeleteFileW((copy + L".manifest").c_str()));
+    EXPECT_TRUE(DeleteFileW(copy.c_str()));
+}
+
+TEST_F(PrivateLauncherTest, AManifestBesideTheCopyGoesWhenTheExecutableHasNone) {
+    struct Row {
+        const char* what;
+        std::string marker;
+        bool runsThePrivateCopy;
+        bool manifestStays;
+    };
+    const std::string manifest = "<assembly/>";
+    const Row rows[] = {
+        {"the launcher's own, from before", markerListing({manifest}), true, false},
+        {"one of the runtime's own", "", false, true},
+    };
+    for (const Row& row : rows) {
+        removeCopyFiles();
+        ASSERT_TRUE(scratch::writeBytes(copy + L".manifest", manifest));
+        ASSERT_TRUE(scratch::writeBytes(copy + L".qd-launch", row.marker));
+        prepare(true);
+        releasePrivateLauncher();
+        EXPECT_EQ(row.runsThePrivateCopy ? copy : plainLauncher(), std::wstring(launcherPath)) << row.what;
+        EXPECT_EQ(row.manifestStays, exists(copy + L".manifest")) << row.what;
+    }
+}
+
+TEST_F(PrivateLauncherTest, ExecutableNamedLikeTheRuntimesProgramNeedsNoCopy) {
+    setExe(scratchDir / L"app\\JAVAW.EXE");
+    EXPECT_EQ("", prepare(true));
+    EXPECT_EQ(plainLauncher(), std::wstring(launcherPath));
+    EXPECT_EQ(std::vector<std::wstring>{L"javaw.exe"}, binFiles());
 }
 
 TEST_F(PrivateLauncherTest, CopyThatCannotBeStartedGivesWayToThePlainLauncher) {
     prepare(true);
     ASSERT_EQ(copy, std::wstring(launcherPath));
     // Stands in for a private copy that the system refuses to start.
-    std::wstring unstartable = privateDir + L"\\missing.exe";
+    std::wstring unstartable = bin + L"\\missing.exe";
     copyText(launcherPath, PATH_CAPACITY, unstartable.c_str());
     LogCapture log;
     ASSERT_EQ(0, startChild());
@@ -279,64 +372,6 @@ TEST_F(PrivateLauncherTest, CopyThatCannotBeStartedGivesWayToThePlainLauncher) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, 20000));
     releaseChild();
     EXPECT_TRUE(DeleteFileW(copy.c_str())) << "the copy is let go once a child has started";
-}
-
-// A symbolic link made by the system's own ln, reachable only under Wine (whose
-// Win32 calls make neither junctions nor symbolic links). Wine shows it as a
-// reparse point by name, the way Windows shows a junction.
-bool makeLinkUnderWine(const std::wstring& link, const std::wstring& target) {
-    typedef char*(CDECL * UnixNameCall)(const wchar_t*);
-    UnixNameCall unixName = reinterpret_cast<UnixNameCall>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    if (unixName == nullptr) return false;
-    char* linkName = unixName(link.c_str());
-    char* targetName = unixName(target.c_str());
-    std::wstring commandLine;
-    if (linkName != nullptr && targetName != nullptr) {
-        commandLine = L"/bin/ln -s \"" + e2e::widen(targetName) + L"\" \"" + e2e::widen(linkName) + L"\"";
-    }
-    HeapFree(GetProcessHeap(), 0, linkName);
-    HeapFree(GetProcessHeap(), 0, targetName);
-    if (commandLine.empty()) return false;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(L"Z:\\bin\\ln", &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    // The handle of a Unix program does not tell when it has ended: wait for its work.
-    return e2e::waitUntil(
-        [&] {
-            DWORD attributes = GetFileAttributesW(link.c_str());
-            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        },
-        10000);
-}
-
-TEST_F(PrivateLauncherTest, LinkedFolderIsNeitherCleanedNorUsed) {
-    std::wstring elsewhere = scratchDir / L"elsewhere";
-    ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
-    ASSERT_TRUE(scratch::writeBytes(elsewhere + L"\\precious.exe", "someone else's program"));
-    if (!makeLinkUnderWine(privateDir, elsewhere)) GTEST_SKIP() << "no way to make a folder link here";
-
-    bool ok = false;
-    std::string log = prepare(true, &ok);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(plainLauncher(), std::wstring(launcherPath));
-    EXPECT_EQ("Not a folder:\t" + latin1(privateDir) + "\r\n", log);
-    EXPECT_EQ(std::vector<std::wstring>{L"precious.exe"}, e2e::listFiles(elsewhere + L"\\*"));
-    RemoveDirectoryW(privateDir.c_str());
-    DeleteFileW(privateDir.c_str());
-}
-
-TEST_F(PrivateLauncherTest, FolderThatCannotBeCreatedGivesThePlainLauncher) {
-    home = scratchDir / L"missing-parent\\jre"; // its parent does not exist
-    std::string log = prepare(true);
-    EXPECT_EQ("Mkdir failed:\t" + latin1(home) + "\\qd-launch-tmp\r\n", log);
-    EXPECT_EQ(home + L"\\bin\\javaw.exe", std::wstring(launcherPath));
 }
 
 TEST_F(PrivateLauncherTest, MissingSourceLauncherGivesThePlainLauncher) {
@@ -364,6 +399,29 @@ TEST_F(PrivateLauncherTest, PlainLauncherThatDoesNotFitIsRefused) {
     prepare(false, &ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(0u, std::wstring(messageText).find(L"Start failed.\n\nThe path of the Java runtime's launcher"));
+}
+
+TEST(LoaderRefusal, OnlyALoadersCodeSoonAndWithoutOutput) {
+    struct Row {
+        DWORD exitCode;
+        ULONGLONG ranMs;
+        bool wroteOutput;
+        bool unloaded;
+    };
+    const Row rows[] = {
+        {0xC0000135, 30, false, true},    // a DLL not found
+        {0xC000007B, 30, false, true},    // a DLL for another machine
+        {0xC0000364, 30, false, true},    // refused by a software restriction or AppLocker policy
+        {0xC0E90002, 4999, false, true},  // refused by an application control policy
+        {0xC0000135, 5000, false, false}, // ran too long for a loader's refusal
+        {0xC0000135, 30, true, false},    // it wrote something: it ran
+        {1, 30, false, false},
+        {0xC0000005, 30, false, false},   // a crash of a program that ran
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.unloaded, endedUnloaded(row.exitCode, row.ranMs, row.wroteOutput))
+            << std::hex << row.exitCode << std::dec << " after " << row.ranMs << " ms";
+    }
 }
 
 } // namespace

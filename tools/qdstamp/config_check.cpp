@@ -491,6 +491,11 @@ public:
 
         check_heap();
 
+        if (is_true(CFG_PRIVATE_LAUNCHER) && !get(CFG_RUNTIME_DIR))
+            warning(get(CFG_PRIVATE_LAUNCHER)->line, "CFG_PRIVATE_LAUNCHER has no effect without CFG_RUNTIME_DIR: only "
+                                                     "the bundled runtime gets a private copy; an installed one runs "
+                                                     "its own javaw.exe");
+
         if (const ConfigValue* work = get(CFG_WORK_DIR); work && is_absolute_path(work->text))
             warning(work->line, "CFG_WORK_DIR looks absolute, but the launcher always appends it to its own directory");
 

@@ -100,8 +100,8 @@ CFG_WORK_DIR = .
 # CFG_PRIORITY = 32
 
 # true: run a copy of javaw.exe that bears the launcher's name (Task Manager
-# and firewalls then name your application), kept in the runtime's folder
-# qd-launch-tmp.
+# and firewalls then name your application), placed beside it in the bundled
+# runtime's bin folder (CFG_RUNTIME_DIR only).
 # CFG_PRIVATE_LAUNCHER = false
 
 # --- Memory (MB; the usable memory is 90 % of the free physical memory) ----------
