@@ -26,6 +26,8 @@ DWORD priorityClass;
 BOOL jarInExe;
 wchar_t launcherArgs[LONG_TEXT_CAPACITY];
 HANDLE instanceMutex;
+BOOL forwardStarts;
+HANDLE childInput;
 PROCESS_INFORMATION child;
 DWORD childExitCode;
 ULONGLONG startTick;
@@ -66,6 +68,8 @@ void resetLaunchState() {
     jarInExe = FALSE;
     clearText(launcherArgs, LONG_TEXT_CAPACITY);
     instanceMutex = nullptr;
+    forwardStarts = FALSE;
+    childInput = nullptr;
     child = PROCESS_INFORMATION{};
     childExitCode = 0;
     startTick = 0;

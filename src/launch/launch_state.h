@@ -58,6 +58,8 @@ extern BOOL jarInExe;              // CFG_JAR_IN_EXE, read with the runtime envi
 extern wchar_t launcherArgs[LONG_TEXT_CAPACITY];
 
 extern HANDLE instanceMutex;       // the single-instance mutex; nullptr without CFG_MUTEX
+extern BOOL forwardStarts;         // later starts are handed to this launcher's application (forwarding.h)
+extern HANDLE childInput;          // the child's end of its standard-input pipe until it has started; nullptr: none
 extern PROCESS_INFORMATION child;
 extern DWORD childExitCode;
 extern ULONGLONG startTick;

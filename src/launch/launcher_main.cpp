@@ -9,6 +9,7 @@
 #include "diag/ui_calls.h"
 #include "launch/bounded_text.h"
 #include "launch/console_child.h"
+#include "launch/forwarding.h"
 #include "launch/launch_state.h"
 #include "launch/launcher_variant.h"
 #include "launch/output_capture.h"
@@ -65,16 +66,24 @@ int failAfterSplash() {
 // created on the thread, and the splash window is destroyed only then. This
 // keeps one loop for the splash, the wait and the child's end, instead of
 // deciding when no window of the thread could be left.
+//
+// Forwarded starts (forwarding.h) are served from the same wait: their pipes'
+// events and deadlines wake it as well.
 void waitForChildEnd() {
-    if (!userCallsInUse()) {
-        WaitForSingleObject(child.hProcess, INFINITE);
-        return;
-    }
+    bool pumping = userCallsInUse();
+    HANDLE handles[1 + FORWARD_WAIT_HANDLES] = {child.hProcess};
     for (;;) {
-        DWORD woke = user32.MsgWaitForMultipleObjectsEx(1, &child.hProcess, INFINITE, QS_ALLINPUT,
-                                                        MWMO_INPUTAVAILABLE);
+        DWORD count = 1 + forwardingWaitHandles(handles + 1);
+        DWORD timeout = forwardingTimeout();
+        DWORD woke = pumping ? user32.MsgWaitForMultipleObjectsEx(count, handles, timeout, QS_ALLINPUT,
+                                                                  MWMO_INPUTAVAILABLE)
+                             : WaitForMultipleObjects(count, handles, FALSE, timeout);
         if (woke == WAIT_OBJECT_0) break;
-        if (woke != WAIT_OBJECT_0 + 1) {
+        if (woke == WAIT_TIMEOUT || woke < WAIT_OBJECT_0 + count) {
+            serviceForwarding();
+            continue;
+        }
+        if (!pumping || woke != WAIT_OBJECT_0 + count) {
             WaitForSingleObject(child.hProcess, INFINITE);
             break;
         }
@@ -84,7 +93,7 @@ void waitForChildEnd() {
             user32.DispatchMessageW(&message);
         }
     }
-    endSplash();
+    if (pumping) endSplash();
 }
 
 void addInheritedHandle(HANDLE (&list)[MAX_INHERITED_HANDLES], size_t* count, HANDLE handle) {
@@ -103,6 +112,7 @@ size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE*
     addInheritedHandle(list, &count, stderrCapture.pipeWrite);
     addInheritedHandle(list, &count, stdoutCapture.pipeWrite);
     addInheritedHandle(list, &count, instanceMutex);
+    addInheritedHandle(list, &count, childInput);
     for (size_t i = 0; i < extraCount; ++i) addInheritedHandle(list, &count, extra[i]);
     return count;
 }
@@ -143,6 +153,7 @@ int startChild() {
         startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
         startup.StartupInfo.hStdError = stderrCapture.pipeWrite;
         startup.StartupInfo.hStdOutput = stdoutCapture.pipeWrite;
+        startup.StartupInfo.hStdInput = childInput;
     }
 
     // Everything else the launcher holds stays out of the child, and so out of
@@ -187,7 +198,10 @@ void releaseChild() {
     closeDebugLog();
 }
 
-void activateRunningInstance() {
+void activateRunningInstance(DWORD applicationProcess) {
+    // First, while this start still may: once the window below comes to the
+    // front, this process no longer can pass the right on.
+    if (applicationProcess != 0 && bindUserCalls()) user32.AllowSetForegroundWindow(applicationProcess);
     wchar_t wanted[NAME_CAPACITY] = {};
     if (!loadConfigString(CFG_INSTANCE_TITLE, wanted, NAME_CAPACITY)) return;
     if (!bindUserCalls()) return;
@@ -246,15 +260,17 @@ void reportAnotherInstance() {
 int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) {
     int prepared = prepareLaunch(argumentText);
     if (prepared == PREPARE_ANOTHER_INSTANCE) {
+        DWORD application = 0;
+        bool handedOver = !CONSOLE_LAUNCHER && forwardStarts && handOverToRunningInstance(argumentText, &application);
         // A console launcher has no window to bring forward: it says why it ends.
-        if (!CONSOLE_LAUNCHER) activateRunningInstance();
+        if (!CONSOLE_LAUNCHER) activateRunningInstance(application);
         if (configFaulted()) {
             reportError();
             return EXIT_REPORTED_FAILURE;
         }
         if (CONSOLE_LAUNCHER) reportAnotherInstance();
         closeDebugLog();
-        return EXIT_ANOTHER_INSTANCE;
+        return handedOver ? EXIT_HANDED_OVER : EXIT_ANOTHER_INSTANCE;
     }
     if (prepared != PREPARE_READY) {
         reportError();
@@ -280,18 +296,21 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
     stderrCapture.head = stderrHead;
     if (!createCapturePipe(stderrCapture)) return failAfterSplash();
     if (stdoutRequested && !createCapturePipe(stdoutCapture)) return failAfterSplash();
+    childInput = openChildInput();
 
     startTick = GetTickCount64();
     if (startChild() != 0) return failAfterSplash();
 
     closeHandleOnce(&stderrCapture.pipeWrite);
     closeHandleOnce(&stdoutCapture.pipeWrite);
+    closeHandleOnce(&childInput);
 
     // At these two exits the child has already started: it runs on unwatched.
     if (!startCapture(stderrCapture)) return failAfterSplash();
     if (stdoutRequested && !startCapture(stdoutCapture)) return failAfterSplash();
 
     waitForChildEnd();
+    endChildInput();
     readChildExitCode();
 
     collectCapture(stderrCapture);

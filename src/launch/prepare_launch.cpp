@@ -6,7 +6,8 @@
 //  4    debug log on "--qd-debug"
 //  5    WOW64 query
 //  6-8  help page, message-box title, start-up message
-//  9    single-instance mutex (result 183 when another instance holds it)
+//  9    single-instance mutex (result 183 when another instance holds it),
+//       with the endpoint for later starts when they are forwarded
 //  10   starting directory
 //  11   working directory
 //  12   runtime search
@@ -21,7 +22,9 @@
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "launch/bounded_text.h"
+#include "launch/forwarding.h"
 #include "launch/launch_state.h"
+#include "launch/launcher_variant.h"
 #include "runtime/runtime_env.h"
 #include "runtime/runtime_search.h"
 
@@ -70,11 +73,19 @@ bool claimSingleInstance() {
     // Inheritable and never closed: the child inherits it (startChild names it
     // among the handles the child gets), so the name stays taken while either
     // process runs.
+    //
+    // With forwarding, the first instance owns the mutex until its endpoint
+    // exists: a later start waits for that before it looks for the endpoint.
+    forwardStarts = forwardsStarts();
     SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    instanceMutex = CreateMutexW(&inheritable, FALSE, mutexName);
+    instanceMutex = CreateMutexW(&inheritable, forwardStarts, mutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         logLine(L"Instance already exists.");
         return false;
+    }
+    if (!CONSOLE_LAUNCHER && forwardStarts) {
+        openForwardEndpoint();
+        if (instanceMutex != nullptr) ReleaseMutex(instanceMutex);
     }
     return true;
 }
