@@ -6,10 +6,10 @@
 
 #include "cmdline/launcher_args.h"
 #include "diag/debug_log.h"
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 #include "launch/forward_identity.h"
 #include "launch/forward_protocol.h"
-#include "launch/launch_state.h"
+#include "core/launch_state.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "launch/forward_protocol.h"
 
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 namespace {
 

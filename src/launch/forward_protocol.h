@@ -13,7 +13,7 @@
 #include <windows.h>
 #include <stddef.h>
 
-#include "launch/launch_state.h"
+#include "core/launch_state.h"
 
 struct ForwardRequestHeader {
     DWORD magic;

@@ -5,11 +5,11 @@
 #include "cmdline/argument_split.h"
 #include "config/config_records.h"
 #include "diag/debug_log.h"
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 #include "launch/forward_identity.h"
 #include "launch/forward_protocol.h"
-#include "launch/launch_state.h"
-#include "launch/launcher_variant.h"
+#include "core/launch_state.h"
+#include "core/launcher_variant.h"
 
 namespace {
 

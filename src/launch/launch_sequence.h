@@ -29,9 +29,10 @@ int prepareLaunch(const wchar_t* argumentText);
 int startChild();
 
 // Fills `list` with the handles the child inherits: the write ends of its
-// output pipes, the single-instance mutex and its input pipe, then `extra` ones (a console
-// variant's own standard handles, say). Absent handles and repeats are left
-// out, and so is anything beyond the list's room. Returns their number.
+// output pipes and its input pipe, then `extra` ones (a console variant's own
+// standard handles, say). The single-instance mutex is never among them. Absent
+// handles and repeats are left out, and so is anything beyond the list's room.
+// Returns their number.
 enum : size_t { MAX_INHERITED_HANDLES = 8 };
 size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE* extra, size_t extraCount);
 

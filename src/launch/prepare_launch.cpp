@@ -19,12 +19,12 @@
 #include "cmdline/heap_sizing.h"
 #include "cmdline/launcher_args.h"
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
+#include "core/launcher_variant.h"
 #include "diag/debug_log.h"
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
 #include "launch/forwarding.h"
-#include "launch/launch_state.h"
-#include "launch/launcher_variant.h"
 #include "runtime/runtime_env.h"
 #include "runtime/runtime_search.h"
 
@@ -70,15 +70,17 @@ void queryWow64() {
 bool claimSingleInstance() {
     loadConfigString(CFG_MUTEX, mutexName, NAME_CAPACITY);
     if (mutexName[0] == 0) return true;
-    // Inheritable and never closed: the child inherits it (startChild names it
-    // among the handles the child gets), so the name stays taken while either
-    // process runs.
+    // Never closed, and held by the launcher alone: the launcher waits for the
+    // child in every run that starts one, so the name stays taken exactly as
+    // long as the application runs. Not inheritable: Java starts its own
+    // processes with inheritance on, and a helper, tray process or updater
+    // that got the handle would keep the name taken after the application
+    // ended, turning every later start away.
     //
     // With forwarding, the first instance owns the mutex until its endpoint
     // exists: a later start waits for that before it looks for the endpoint.
     forwardStarts = forwardsStarts();
-    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    instanceMutex = CreateMutexW(&inheritable, forwardStarts, mutexName);
+    instanceMutex = CreateMutexW(nullptr, forwardStarts, mutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         logLine(L"Instance already exists.");
         return false;
