@@ -373,8 +373,15 @@ public:
         check_relative_classpath();
         if (auto timeout = integer(6); timeout && (*timeout < 1 || *timeout > 900))
             error(get(6)->line, "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
-        if (context.console_launcher) check_console_launcher(context.splash);
-        else check_splash(context.splash);
+        if (context.console_launcher) {
+            check_console_launcher(context.splash);
+        } else {
+            check_splash(context.splash);
+            const ConfigValue* mutex = get(23);
+            if (is_true(37) && (!mutex || mutex->text.empty()))
+                warning(get(37)->line, "CFG_FORWARD_ARGUMENTS has no effect without CFG_MUTEX: every start runs the "
+                                       "application anew, so there is no running instance to hand a start to");
+        }
 
         if (auto order = integer(18); order && (*order < 0 || *order > 3))
             warning(get(18)->line, "CFG_SEARCH_ORDER " + std::to_string(*order) +
@@ -540,6 +547,8 @@ public:
         if (const ConfigValue* v = get(24))
             warning(v->line, "CFG_INSTANCE_TITLE" + ignored + "which brings no window forward: another instance "
                              "is reported on standard error");
+        if (is_true(37))
+            warning(get(37)->line, "CFG_FORWARD_ARGUMENTS" + ignored + "which hands no start to a running instance");
         if (splash == SplashSource::Given)
             warning(0, "--splash" + ignored + "which shows no splash screen: the picture is stored and never shown");
     }

@@ -124,6 +124,11 @@ CFG_ERROR_TITLE = <fill in: your application's name>
 # CFG_MUTEX = <fill in: a name only your application uses, such as ExampleLtd.MyApp>
 # CFG_INSTANCE_TITLE = <fill in: a text of your main window's title>
 
+# With CFG_MUTEX: a second start hands its working directory and arguments (the
+# document the user opened) to the running application, as one line on its
+# standard input, and ends with exit code 0 (docs/keys.md has the Java side).
+# CFG_FORWARD_ARGUMENTS = true
+
 # The splash picture (give build --splash splash.bmp): shown for
 # CFG_SPLASH_TIMEOUT seconds (1 to 900, 60 when absent), or until your
 # application's first window appears with CFG_SPLASH_UNTIL_WINDOW; with
