@@ -5,11 +5,11 @@
 #include <aclapi.h>
 
 #include "cmdline/launcher_args.h"
-#include "diag/debug_log.h"
 #include "core/bounded_text.h"
+#include "core/launch_state.h"
+#include "diag/debug_log.h"
 #include "launch/forward_identity.h"
 #include "launch/forward_protocol.h"
-#include "core/launch_state.h"
 
 namespace {
 
@@ -99,7 +99,7 @@ Outcome talkTo(HANDLE pipe, DWORD requestSize, ULONGLONG deadline, DWORD* proces
     }
     if (reply.status != FORWARD_ACCEPTED) return refused(L"refused");
     *processId = reply.processId;
-    return refused(nullptr);
+    return Outcome{nullptr, 0};
 }
 
 Outcome handOver(const wchar_t* argumentText, DWORD* processId) {

@@ -1,7 +1,7 @@
 #include "launch/forward_identity.h"
 
-#include "launch/forward_protocol.h"
 #include "core/launch_state.h"
+#include "launch/forward_protocol.h"
 
 namespace {
 

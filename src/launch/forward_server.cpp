@@ -4,12 +4,12 @@
 
 #include "cmdline/argument_split.h"
 #include "config/config_records.h"
-#include "diag/debug_log.h"
 #include "core/bounded_text.h"
-#include "launch/forward_identity.h"
-#include "launch/forward_protocol.h"
 #include "core/launch_state.h"
 #include "core/launcher_variant.h"
+#include "diag/debug_log.h"
+#include "launch/forward_identity.h"
+#include "launch/forward_protocol.h"
 
 namespace {
 
@@ -19,9 +19,9 @@ const DWORD CONNECTION_MS = 5000;
 
 // The queue: entries of two units holding the length of the fields, then the
 // fields (forward_protocol.h: the working directory and each argument, each
-// followed by a zero unit). 131072 units (256 KiB) hold a start of the
-// greatest size (259 + 32767 characters) and 190 KiB besides: at least 64
-// starts of up to 1500 characters each, whatever else is waiting.
+// followed by a zero unit), so a start takes at most its characters and 4
+// units. 131072 units (256 KiB) hold a start of the greatest size (259 +
+// 32767 characters) and 190 KiB besides: 65 starts of 1500 characters.
 const size_t QUEUE_UNITS = 131072;
 wchar_t queue[QUEUE_UNITS];
 size_t queueUsed;
