@@ -41,9 +41,11 @@ CaptureChannel stdoutCapture;
 BOOL splashShown;
 BOOL waitForChild;
 int splashCountdown = 60;
+int splashSeconds = 60;
 BOOL splashTimeoutIsError;
 BOOL splashUntilWindow;
 HWND splashWindow;
+HBITMAP splashPicture;
 
 void resetLaunchState() {
     moduleHandle = nullptr;
@@ -76,8 +78,9 @@ void resetLaunchState() {
     stderrCapture = CaptureChannel{};
     stdoutCapture = CaptureChannel{};
     splashShown = waitForChild = FALSE;
-    splashCountdown = 60;
+    splashCountdown = splashSeconds = 60;
     splashTimeoutIsError = splashUntilWindow = FALSE;
     splashWindow = nullptr;
+    splashPicture = nullptr;
     configFaultRecord = 0;
 }

@@ -46,10 +46,10 @@ void closeHandleOnce(HANDLE* handle) {
     *handle = nullptr;
 }
 
-// A failure after the splash window exists: no tick may run inside the
-// report's box.
+// A failure after the splash window exists: the splash goes first, so the
+// report is not shown over it and no tick runs inside the report's box.
 int failAfterSplash() {
-    stopSplashTimer();
+    endSplash();
     reportError();
     return EXIT_REPORTED_FAILURE;
 }
@@ -64,9 +64,10 @@ int failAfterSplash() {
 // windows at all (the splash, the hidden window of CFG_WAIT, a message box,
 // the shell's COM apartment after a report opened a page), the wait pumps the
 // thread's messages until the child ends, whatever windows the system may have
-// created on the thread, and the splash window is destroyed only then. This
-// keeps one loop for the splash, the wait and the child's end, instead of
-// deciding when no window of the thread could be left.
+// created on the thread, and destroys the hidden window of CFG_WAIT only then
+// (the splash goes as soon as it is hidden). This keeps one loop for the
+// splash, the wait and the child's end, instead of deciding when no window of
+// the thread could be left.
 //
 // Forwarded starts (forwarding.h) are served from the same wait: their pipes'
 // events and deadlines wake it as well.
