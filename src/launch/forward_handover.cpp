@@ -63,16 +63,21 @@ const wchar_t* serverMismatch(HANDLE pipe) {
     DWORD serverSession = 0;
     if (!GetNamedPipeServerProcessId(pipe, &server) || !ProcessIdToSessionId(server, &serverSession) ||
         serverSession != ownSession()) {
-        return L"the pipe's server is in another session";
+        return L"server in another session";
     }
     return nullptr;
 }
 
-// One overlapped read or write that ends by the deadline; false when it failed
-// or the time ran out (then cancelled).
-bool transfer(HANDLE pipe, OVERLAPPED& io, bool write, void* data, DWORD size, DWORD* done, ULONGLONG deadline) {
-    BOOL started = write ? WriteFile(pipe, data, size, nullptr, &io) : ReadFile(pipe, data, size, nullptr, &io);
-    if (!started && GetLastError() != ERROR_IO_PENDING) return false;
+// Sends the request and reads the reply as one overlapped transaction that
+// ends by the deadline; false when it failed or the time ran out (then
+// cancelled).
+bool exchange(HANDLE pipe, OVERLAPPED& io, DWORD requestSize, ForwardReply* reply, DWORD* done, ULONGLONG deadline) {
+    DWORD messages = PIPE_READMODE_MESSAGE;
+    if (!SetNamedPipeHandleState(pipe, &messages, nullptr, nullptr)) return false;
+    if (!TransactNamedPipe(pipe, request.bytes, requestSize, reply, sizeof *reply, nullptr, &io) &&
+        GetLastError() != ERROR_IO_PENDING) {
+        return false;
+    }
     if (WaitForSingleObject(io.hEvent, remainingMs(deadline)) != WAIT_OBJECT_0) CancelIoEx(pipe, &io);
     return GetOverlappedResult(pipe, &io, done, TRUE) != FALSE;
 }
@@ -85,8 +90,7 @@ Outcome talkTo(HANDLE pipe, DWORD requestSize, ULONGLONG deadline, DWORD* proces
     if (io.hEvent == nullptr) return refused(L"no event", GetLastError());
     ForwardReply reply = {};
     DWORD done = 0;
-    bool answered = transfer(pipe, io, true, request.bytes, requestSize, &done, deadline) &&
-                    transfer(pipe, io, false, &reply, sizeof reply, &done, deadline);
+    bool answered = exchange(pipe, io, requestSize, &reply, &done, deadline);
     DWORD error = answered ? 0 : GetLastError();
     CloseHandle(io.hEvent);
     if (!answered) {
@@ -95,7 +99,7 @@ Outcome talkTo(HANDLE pipe, DWORD requestSize, ULONGLONG deadline, DWORD* proces
     }
     if (done != sizeof reply || reply.magic != FORWARD_REPLY_MAGIC) return refused(L"unknown answer");
     if (reply.status == FORWARD_QUEUE_FULL) {
-        return refused(L"queue full: the application does not read its input");
+        return refused(L"queue full (the application does not read)");
     }
     if (reply.status != FORWARD_ACCEPTED) return refused(L"refused");
     *processId = reply.processId;
@@ -104,7 +108,7 @@ Outcome talkTo(HANDLE pipe, DWORD requestSize, ULONGLONG deadline, DWORD* proces
 
 Outcome handOver(const wchar_t* argumentText, DWORD* processId) {
     ULONGLONG deadline = GetTickCount64() + HANDOVER_MS;
-    if (!readOwnIdentity()) return refused(L"cannot read this user's identity", GetLastError());
+    if (!readOwnIdentity()) return refused(L"no user identity", GetLastError());
 
     // The running launcher holds the mutex from its creation until its
     // endpoint exists: once it is free, a missing endpoint is one that will
@@ -114,9 +118,9 @@ Outcome handOver(const wchar_t* argumentText, DWORD* processId) {
     if (ready == WAIT_OBJECT_0 || ready == WAIT_ABANDONED) ReleaseMutex(instanceMutex);
 
     wchar_t name[257];
-    if (!ownEndpointName(name)) return refused(L"CFG_MUTEX too long for a pipe name");
+    if (!ownEndpointName(name)) return refused(L"CFG_MUTEX too long");
     DWORD requestSize = composeRequest(argumentText);
-    if (requestSize == 0) return refused(L"working directory or arguments too long");
+    if (requestSize == 0) return refused(L"too long");
 
     for (;;) {
         // Identification only: the running launcher may check who this is, not act as this user.

@@ -109,7 +109,7 @@ void logStart(const wchar_t* outcome) { logLine(L"Forwarded start:\t%s\n", outco
 // Prepares the reply to the request just read; false when the client gets none.
 bool answer(DWORD size) {
     if (!clientIsOwn()) {
-        logStart(L"refused: another user or session");
+        logStart(L"refused: foreign client");
         return false;
     }
     ForwardRequest request;
@@ -197,7 +197,7 @@ void closeChildInput() {
 }
 
 void dropClosedInput() {
-    logLine(L"Forwarding:\tthe application closed its input\n");
+    logLine(L"Forwarding:\tinput closed\n");
     closeChildInput();
 }
 
@@ -242,8 +242,8 @@ bool forwardsStarts() { return !CONSOLE_LAUNCHER && loadConfigBool(CFG_FORWARD_A
 
 void openForwardEndpoint() {
     wchar_t name[257];
-    if (!readOwnIdentity()) return logOff(L"cannot read this user's identity", GetLastError());
-    if (!ownEndpointName(name)) return logOff(L"CFG_MUTEX too long for a pipe name", ERROR_FILENAME_EXCED_RANGE);
+    if (!readOwnIdentity()) return logOff(L"no user identity", GetLastError());
+    if (!ownEndpointName(name)) return logOff(L"CFG_MUTEX too long", ERROR_FILENAME_EXCED_RANGE);
     endpointIo.hEvent = newEvent();
     inputIo.hEvent = newEvent();
     if (endpointIo.hEvent == nullptr || inputIo.hEvent == nullptr) return logOff(L"no event", GetLastError());
@@ -254,7 +254,7 @@ void openForwardEndpoint() {
                                 sizeof(ForwardReply), FORWARD_REQUEST_MAX_BYTES, 0, ownerOnlyAccess());
     if (endpoint == INVALID_HANDLE_VALUE) {
         endpoint = nullptr;
-        return logOff(L"cannot make the pipe (another program may hold its name)", GetLastError());
+        return logOff(L"its name is taken", GetLastError());
     }
     logLine(L"Forwarding:\t%s\n", name);
     advanceEndpoint();
@@ -281,7 +281,7 @@ HANDLE openChildInput() {
         childEnd = CreateFileW(name, GENERIC_READ, 0, &inheritable, OPEN_EXISTING, 0, nullptr);
     }
     if (childEnd == INVALID_HANDLE_VALUE) {
-        closeEndpoint(L"cannot make the application's input pipe", GetLastError());
+        closeEndpoint(L"no input pipe", GetLastError());
         closeChildInput();
         return nullptr;
     }
@@ -289,10 +289,7 @@ HANDLE openChildInput() {
     return childEnd;
 }
 
-void endChildInput() {
-    closeChildInput();
-    if (queueUsed > 0) logLine(L"Forwarding:\tstarts left unread\n");
-}
+void endChildInput() { closeChildInput(); }
 
 DWORD forwardingWaitHandles(HANDLE* handles) {
     DWORD count = 0;
