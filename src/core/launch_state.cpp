@@ -2,6 +2,7 @@
 
 #include "core/bounded_text.h"
 
+LauncherSwitches launcherSwitches;
 HMODULE moduleHandle;
 wchar_t exePath[PATH_CAPACITY];
 size_t exeDirLen;
@@ -48,6 +49,7 @@ HWND splashWindow;
 HBITMAP splashPicture;
 
 void resetLaunchState() {
+    launcherSwitches = LauncherSwitches{};
     moduleHandle = nullptr;
     clearText(exePath, PATH_CAPACITY);
     exeDirLen = 0;

@@ -238,7 +238,7 @@ HANDLE newEvent() { return CreateEventW(nullptr, TRUE, FALSE, nullptr); }
 
 } // namespace
 
-bool forwardsStarts() { return !CONSOLE_LAUNCHER && loadConfigBool(CFG_FORWARD_ARGUMENTS); }
+bool forwardsStarts() { return !CONSOLE_LAUNCHER && loadConfigBool<CFG_FORWARD_ARGUMENTS>(); }
 
 void openForwardEndpoint() {
     wchar_t name[257];

@@ -6,6 +6,7 @@
 #include "core/bounded_text.h"
 #include "core/failure.h"
 #include "core/launch_state.h"
+#include "core/launcher_switches.h"
 #include "core/launcher_variant.h"
 #include "diag/console_io.h"
 #include "diag/debug_log.h"
@@ -204,7 +205,7 @@ void activateRunningInstance(DWORD applicationProcess) {
     // front, this process no longer can pass the right on.
     if (applicationProcess != 0 && bindUserCalls()) user32.AllowSetForegroundWindow(applicationProcess);
     wchar_t wanted[NAME_CAPACITY] = {};
-    if (!loadConfigString(CFG_INSTANCE_TITLE, wanted, NAME_CAPACITY)) return;
+    if (!loadConfigString<CFG_INSTANCE_TITLE>(wanted)) return;
     if (!bindUserCalls()) return;
     HWND window = nullptr;
     while ((window = user32.FindWindowExW(nullptr, window, nullptr, nullptr)) != nullptr) {
@@ -259,6 +260,7 @@ void reportAnotherInstance() {
 } // namespace
 
 int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) {
+    launcherSwitches = readLauncherSwitches(argumentText);
     int prepared = prepareLaunch(argumentText);
     if (prepared == PREPARE_ANOTHER_INSTANCE) {
         DWORD application = 0;
@@ -279,18 +281,16 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
     }
     if (CONSOLE_LAUNCHER) return runConsoleChild();
 
-    // "--qd-no-splash" keeps a configured splash away; "--qd-no-splash-err"
-    // is a different switch and does not.
-    splashShown = loadConfigBool(CFG_SPLASH) && !hasNoSplashSwitch(argumentText);
-    waitForChild = loadConfigBool(CFG_WAIT) && !containsText(argumentText, L"--qd-dont-wait");
-    bool stdoutRequested = containsText(argumentText, L"--qd-stdout");
+    splashShown = loadConfigBool<CFG_SPLASH>() && !launcherSwitches.noSplash;
+    waitForChild = loadConfigBool<CFG_WAIT>() && !launcherSwitches.dontWait;
+    bool stdoutRequested = launcherSwitches.captureStdout;
     if (configFaulted()) {
         reportError();
         return EXIT_REPORTED_FAILURE;
     }
 
     bool windowed = splashShown || waitForChild;
-    if (windowed && (!startSplash(instance, showCode, argumentText) || configFaulted())) return failAfterSplash();
+    if (windowed && (!startSplash(instance, showCode) || configFaulted())) return failAfterSplash();
 
     stderrCapture.prefix = L"QD_";
     stdoutCapture.prefix = L"QO_";
