@@ -29,6 +29,8 @@ wchar_t launcherArgs[LONG_TEXT_CAPACITY];
 wchar_t appUserModelId[APP_ID_CAPACITY];
 WORD configFaultRecord;
 HANDLE instanceMutex;
+BOOL forwardStarts;
+HANDLE childInput;
 PROCESS_INFORMATION child;
 DWORD childExitCode;
 ULONGLONG startTick;
@@ -74,6 +76,8 @@ void resetLaunchState() {
     clearText(launcherArgs, LONG_TEXT_CAPACITY);
     clearText(appUserModelId, APP_ID_CAPACITY);
     instanceMutex = nullptr;
+    forwardStarts = FALSE;
+    childInput = nullptr;
     child = PROCESS_INFORMATION{};
     childExitCode = 0;
     startTick = 0;

@@ -63,6 +63,8 @@ extern WORD configFaultRecord;
 // and the child's taskbar identity. Empty: the system's default identity.
 extern wchar_t appUserModelId[APP_ID_CAPACITY];
 extern HANDLE instanceMutex;       // the single-instance mutex; nullptr without CFG_MUTEX
+extern BOOL forwardStarts;         // later starts are handed to this launcher's application (forwarding.h)
+extern HANDLE childInput;          // the child's end of its standard-input pipe until it has started; nullptr: none
 extern PROCESS_INFORMATION child;
 extern DWORD childExitCode;
 extern ULONGLONG startTick;

@@ -28,7 +28,7 @@ constexpr char USER_CALL_NAMES[] =
     "MessageBoxW\0CreateWindowExW\0LoadImageW\0SendMessageW\0GetWindowRect\0GetSystemMetrics\0SetWindowPos\0"
     "ShowWindow\0UpdateWindow\0SetTimer\0DestroyWindow\0MsgWaitForMultipleObjectsEx\0PeekMessageW\0"
     "TranslateMessage\0DispatchMessageW\0EnumWindows\0GetWindowThreadProcessId\0GetWindowLongW\0FindWindowExW\0"
-    "GetWindowTextW\0SetForegroundWindow\0SetWindowLongW\0UpdateLayeredWindow\0GetDC\0ReleaseDC\0GetDpiForWindow";
+    "GetWindowTextW\0SetForegroundWindow\0SetWindowLongW\0UpdateLayeredWindow\0GetDC\0ReleaseDC\0AllowSetForegroundWindow\0GetDpiForWindow";
 constexpr char GDI_CALL_NAMES[] = "CreateCompatibleDC\0CreateDIBSection\0SelectObject\0DeleteDC\0DeleteObject\0GetDeviceCaps";
 constexpr char SHELL_CALL_NAMES[] = "ShellExecuteW\0SetCurrentProcessExplicitAppUserModelID";
 

@@ -35,6 +35,7 @@ struct UserCalls {
     decltype(&::UpdateLayeredWindow) UpdateLayeredWindow;
     decltype(&::GetDC) GetDC;
     decltype(&::ReleaseDC) ReleaseDC;
+    decltype(&::AllowSetForegroundWindow) AllowSetForegroundWindow;
     // Windows 10 1607 and later only; nullptr where the system lacks it.
     decltype(&::GetDpiForWindow) GetDpiForWindow;
 };

@@ -13,6 +13,7 @@ enum : int {
 
 // Exit codes of the launcher besides the child's own.
 enum : int {
+    EXIT_HANDED_OVER = 0, // another instance took this start's arguments
     EXIT_REPORTED_FAILURE = 1,
     EXIT_ANOTHER_INSTANCE = 2,
 };
@@ -28,10 +29,10 @@ int prepareLaunch(const wchar_t* argumentText);
 int startChild();
 
 // Fills `list` with the handles the child inherits: the write ends of its
-// output pipes, then `extra` ones (a console variant's own standard handles,
-// say). The single-instance mutex is never among them. Absent handles and
-// repeats are left out, and so is anything beyond the list's room. Returns
-// their number.
+// output pipes and its input pipe, then `extra` ones (a console variant's own
+// standard handles, say). The single-instance mutex is never among them. Absent
+// handles and repeats are left out, and so is anything beyond the list's room.
+// Returns their number.
 enum : size_t { MAX_INHERITED_HANDLES = 8 };
 size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE* extra, size_t extraCount);
 
@@ -42,5 +43,6 @@ size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE*
 LPPROC_THREAD_ATTRIBUTE_LIST inheritOnly(const HANDLE* handles, size_t count);
 // Closes the child's handles and the debug log.
 void releaseChild();
-// Brings the running instance's window (CFG_INSTANCE_TITLE) to the front.
-void activateRunningInstance();
+// Brings the running instance's window (CFG_INSTANCE_TITLE) to the front,
+// after letting `applicationProcess` (when not 0) take the foreground itself.
+void activateRunningInstance(DWORD applicationProcess);

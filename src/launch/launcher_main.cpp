@@ -14,6 +14,7 @@
 #include "diag/ui_calls.h"
 #include "launch/app_identity.h"
 #include "launch/console_child.h"
+#include "launch/forwarding.h"
 #include "launch/output_capture.h"
 #include "launch/splash.h"
 #include "runtime/private_launcher.h"
@@ -69,16 +70,24 @@ int failAfterSplash() {
 // the last child has ended (the splash goes as soon as it is hidden). This
 // keeps one loop for the splash, the wait and the child's end, instead of
 // deciding when no window of the thread could be left.
+//
+// Forwarded starts (forwarding.h) are served from the same wait: their pipes'
+// events and deadlines wake it as well.
 void waitForChildEnd() {
-    if (!userCallsInUse()) {
-        WaitForSingleObject(child.hProcess, INFINITE);
-        return;
-    }
+    bool pumping = userCallsInUse();
+    HANDLE handles[1 + FORWARD_WAIT_HANDLES] = {child.hProcess};
     for (;;) {
-        DWORD woke = user32.MsgWaitForMultipleObjectsEx(1, &child.hProcess, INFINITE, QS_ALLINPUT,
-                                                        MWMO_INPUTAVAILABLE);
+        DWORD count = 1 + forwardingWaitHandles(handles + 1);
+        DWORD timeout = forwardingTimeout();
+        DWORD woke = pumping ? user32.MsgWaitForMultipleObjectsEx(count, handles, timeout, QS_ALLINPUT,
+                                                                  MWMO_INPUTAVAILABLE)
+                             : WaitForMultipleObjects(count, handles, FALSE, timeout);
         if (woke == WAIT_OBJECT_0) break;
-        if (woke != WAIT_OBJECT_0 + 1) {
+        if (woke == WAIT_TIMEOUT || woke < WAIT_OBJECT_0 + count) {
+            serviceForwarding();
+            continue;
+        }
+        if (!pumping || woke != WAIT_OBJECT_0 + count) {
             WaitForSingleObject(child.hProcess, INFINITE);
             break;
         }
@@ -105,6 +114,7 @@ size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE*
     size_t count = 0;
     addInheritedHandle(list, &count, stderrCapture.pipeWrite);
     addInheritedHandle(list, &count, stdoutCapture.pipeWrite);
+    addInheritedHandle(list, &count, childInput);
     for (size_t i = 0; i < extraCount; ++i) addInheritedHandle(list, &count, extra[i]);
     return count;
 }
@@ -145,6 +155,7 @@ int startChild() {
         startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
         startup.StartupInfo.hStdError = stderrCapture.pipeWrite;
         startup.StartupInfo.hStdOutput = stdoutCapture.pipeWrite;
+        startup.StartupInfo.hStdInput = childInput;
     }
     passAppUserModelId(startup.StartupInfo);
 
@@ -201,7 +212,10 @@ void releaseChild() {
     closeDebugLog();
 }
 
-void activateRunningInstance() {
+void activateRunningInstance(DWORD applicationProcess) {
+    // First, while this start still may: once the window below comes to the
+    // front, this process no longer can pass the right on.
+    if (applicationProcess != 0 && bindUserCalls()) user32.AllowSetForegroundWindow(applicationProcess);
     wchar_t wanted[NAME_CAPACITY] = {};
     if (!loadConfigString<CFG_INSTANCE_TITLE>(wanted)) return;
     if (!bindUserCalls()) return;
@@ -272,17 +286,20 @@ int runConsoleChild() {
 bool runChildToItsEnd(bool stdoutRequested) {
     if (!createCapturePipe(stderrCapture)) return false;
     if (stdoutRequested && !createCapturePipe(stdoutCapture)) return false;
+    childInput = openChildInput();
 
     startTick = GetTickCount64();
     if (startChild() != 0) return false;
 
     closeHandleOnce(&stderrCapture.pipeWrite);
     closeHandleOnce(&stdoutCapture.pipeWrite);
+    closeHandleOnce(&childInput);
 
     if (!startCapture(stderrCapture)) return false;
     if (stdoutRequested && !startCapture(stdoutCapture)) return false;
 
     waitForChildEnd();
+    endChildInput();
     readChildExitCode();
 
     collectCapture(stderrCapture);
@@ -313,15 +330,17 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
     launcherSwitches = readLauncherSwitches(argumentText);
     int prepared = prepareLaunch(argumentText);
     if (prepared == PREPARE_ANOTHER_INSTANCE) {
+        DWORD application = 0;
+        bool handedOver = !CONSOLE_LAUNCHER && forwardStarts && handOverToRunningInstance(argumentText, &application);
         // A console launcher has no window to bring forward: it says why it ends.
-        if (!CONSOLE_LAUNCHER) activateRunningInstance();
+        if (!CONSOLE_LAUNCHER) activateRunningInstance(application);
         if (configFaulted()) {
             reportError();
             return EXIT_REPORTED_FAILURE;
         }
         if (CONSOLE_LAUNCHER) reportAnotherInstance();
         closeDebugLog();
-        return EXIT_ANOTHER_INSTANCE;
+        return handedOver ? EXIT_HANDED_OVER : EXIT_ANOTHER_INSTANCE;
     }
     if (prepared != PREPARE_READY) {
         reportError();

@@ -7,7 +7,8 @@
 //  4    debug log on "--qd-debug"
 //  5    WOW64 query
 //  6-8  help page, message-box title, start-up message
-//  9    single-instance mutex (result 183 when another instance holds it)
+//  9    single-instance mutex (result 183 when another instance holds it),
+//       with the endpoint for later starts when they are forwarded
 //  10   starting directory
 //  11   working directory
 //  12   runtime search
@@ -22,8 +23,10 @@
 #include "core/bounded_text.h"
 #include "core/failure.h"
 #include "core/launch_state.h"
+#include "core/launcher_variant.h"
 #include "diag/debug_log.h"
 #include "launch/app_identity.h"
+#include "launch/forwarding.h"
 #include "runtime/runtime_env.h"
 #include "runtime/runtime_search.h"
 
@@ -75,10 +78,18 @@ bool claimSingleInstance() {
     // processes with inheritance on, and a helper, tray process or updater
     // that got the handle would keep the name taken after the application
     // ended, turning every later start away.
-    instanceMutex = CreateMutexW(nullptr, FALSE, mutexName);
+    //
+    // With forwarding, the first instance owns the mutex until its endpoint
+    // exists: a later start waits for that before it looks for the endpoint.
+    forwardStarts = forwardsStarts();
+    instanceMutex = CreateMutexW(nullptr, forwardStarts, mutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         logLine(L"Instance already exists.");
         return false;
+    }
+    if (!CONSOLE_LAUNCHER && forwardStarts) {
+        openForwardEndpoint();
+        if (instanceMutex != nullptr) ReleaseMutex(instanceMutex);
     }
     return true;
 }

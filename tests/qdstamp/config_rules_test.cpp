@@ -367,6 +367,19 @@ std::vector<RuleCase> rule_cases() {
          BuildInputs{{}, qdtest::make_bmp(64, 40, 8), {}, true}},
         {"switched-off window settings in a console launcher", config_with("CFG_SPLASH = false\nCFG_WAIT = false\n"), 0,
          "", -1, BuildInputs{{}, {}, {}, true}},
+        {"forwarded starts in a console launcher", config_with("CFG_MUTEX = Tool\nCFG_FORWARD_ARGUMENTS = true\n"), 0,
+         "warning: t.qdcfg:3: CFG_FORWARD_ARGUMENTS is ignored by the console launcher, which hands no start to a "
+         "running instance", 1, BuildInputs{{}, {}, {}, true}},
+
+        // Forwarded starts need a running instance to go to.
+        {"forwarded starts without a mutex", config_with("CFG_FORWARD_ARGUMENTS = true\n"), 0,
+         "warning: t.qdcfg:2: CFG_FORWARD_ARGUMENTS has no effect without CFG_MUTEX", 1},
+        {"forwarded starts with an empty mutex", config_with("CFG_MUTEX =\nCFG_FORWARD_ARGUMENTS = true\n"), 0,
+         "warning: t.qdcfg:3: CFG_FORWARD_ARGUMENTS has no effect without CFG_MUTEX", 1},
+        {"forwarded starts with a mutex", config_with("CFG_MUTEX = Tool\nCFG_FORWARD_ARGUMENTS = true\n"), 0, ""},
+        {"forwarding switched off without a mutex", config_with("CFG_FORWARD_ARGUMENTS = false\n"), 0, ""},
+        {"forwarding not a boolean", config_with("CFG_MUTEX = Tool\nCFG_FORWARD_ARGUMENTS = yes\n"), 1,
+         "t.qdcfg:3: CFG_FORWARD_ARGUMENTS: must be true or false, not \"yes\""},
     };
 }
 

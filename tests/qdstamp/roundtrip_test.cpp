@@ -48,6 +48,7 @@ const char kRichConfig[] =
     "CFG_HELP_URL = https://example.com/help\n"
     "CFG_MUTEX = Global\\MyAppMutex\n"
     "CFG_INSTANCE_TITLE = My App\n"
+    "CFG_FORWARD_ARGUMENTS = true\n"
     "CFG_INITIAL_HEAP_MB = 64\n"
     "CFG_INITIAL_HEAP_PERCENT = 10\n"
     "CFG_MAX_HEAP_MB = 1024\n"

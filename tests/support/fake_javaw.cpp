@@ -26,6 +26,8 @@
 //   stdin-to-stdout        copy the standard input to the standard output to its end
 //   stdin-read-to-stdout   copy one read of the standard input (from a console: one
 //                          line) to the standard output
+//   stdin-to-file <path>   from now on, append whatever arrives on the standard input
+//                          to the file, on a thread of its own, until its end
 //   on-ctrl-c <code>       from now on, end with that exit code on Ctrl+C
 //   send-ctrl-c            send Ctrl+C to every process of this console
 //   load-library <path>    load the DLL by full path, as a Java runtime loads its
@@ -221,6 +223,20 @@ void copyInputToOutput(bool toTheEnd) {
     }
 }
 
+std::wstring inputCopyPath;
+
+DWORD WINAPI copyInputToFile(LPVOID) {
+    HANDLE file = CreateFileW(inputCopyPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof chunk, &got, nullptr) && got > 0) {
+        DWORD written = 0;
+        WriteFile(file, chunk, got, &written, nullptr);
+    }
+    CloseHandle(file);
+    return 0;
+}
+
 // A Java runtime's handler ends the runtime on Ctrl+C, with 130 after its
 // shutdown hooks.
 DWORD ctrlCExitCode;
@@ -307,6 +323,9 @@ int runStandIn(const wchar_t* arguments) {
             startInheriting(L"\"" + std::wstring(self) + lifetime + widen(argument));
         } else if (verb == "stdin-to-stdout" || verb == "stdin-read-to-stdout") {
             copyInputToOutput(verb == "stdin-to-stdout");
+        } else if (verb == "stdin-to-file") {
+            inputCopyPath = widen(argument);
+            CloseHandle(CreateThread(nullptr, 0, copyInputToFile, nullptr, 0, nullptr));
         } else if (verb == "on-ctrl-c") {
             ctrlCExitCode = static_cast<DWORD>(std::stoul(argument, nullptr, 0));
             SetConsoleCtrlHandler(onConsoleEvent, TRUE);

@@ -29,12 +29,14 @@ TEST_F(ChildHandlesTest, ListNamesThePipesAndExtrasOnceEachNeverTheMutex) {
     EXPECT_EQ(fakeHandle(0x10), list[0]);
 
     stdoutCapture.pipeWrite = fakeHandle(0x20);
+    childInput = fakeHandle(0x50); // the input pipe of a launcher that forwards later starts
     // A console's standard handles are often one and the same; the system
     // refuses a list that names a handle twice.
     const HANDLE extra[] = {fakeHandle(0x40), nullptr, INVALID_HANDLE_VALUE, fakeHandle(0x40), fakeHandle(0x10)};
-    ASSERT_EQ(3u, listInheritedHandles(list, extra, 5));
+    ASSERT_EQ(4u, listInheritedHandles(list, extra, 5));
     EXPECT_EQ(fakeHandle(0x20), list[1]);
-    EXPECT_EQ(fakeHandle(0x40), list[2]);
+    EXPECT_EQ(fakeHandle(0x50), list[2]);
+    EXPECT_EQ(fakeHandle(0x40), list[3]);
 
     HANDLE many[MAX_INHERITED_HANDLES + 4];
     for (size_t i = 0; i < MAX_INHERITED_HANDLES + 4; ++i) many[i] = fakeHandle(0x100 + 4 * i);

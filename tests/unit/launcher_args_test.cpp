@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cmdline/argument_split.h"
 #include "cmdline/launcher_args.h"
 #include "core/bounded_text.h"
 #include "core/launch_state.h"
@@ -105,6 +106,48 @@ TEST(StripLauncherSwitches, ManySwitchesInALongText) {
     arguments += L"end";
     expected += L"end";
     EXPECT_EQ(expected, stripped(arguments));
+}
+
+// The arguments a program's main receives for `text`, split as a forwarded
+// start's are.
+std::vector<std::wstring> split(const std::wstring& text) {
+    std::vector<wchar_t> out(text.size() + 1, L'#');
+    size_t units = splitArguments(text.data(), text.size(), out.data());
+    EXPECT_LE(units, text.size() + 1) << "no split needs more room";
+    std::vector<std::wstring> arguments;
+    for (size_t start = 0; start < units;) {
+        arguments.emplace_back(out.data() + start);
+        start += arguments.back().size() + 1;
+    }
+    return arguments;
+}
+
+TEST(SplitArguments, FollowsTheRulesOfTodaysWindowsPrograms) {
+    struct Case {
+        const wchar_t* text;
+        std::vector<std::wstring> arguments;
+    };
+    const Case cases[] = {
+        {L"", {}},
+        {L" \t ", {}},
+        {L"a b\tc", {L"a", L"b", L"c"}},
+        {L"\"C:\\My Docs\\a b.txt\" x", {L"C:\\My Docs\\a b.txt", L"x"}},
+        {L"\"\"", {L""}},
+        {L"a\"b c\"d e", {L"ab cd", L"e"}},
+        {L"\\\"a\\\"", {L"\"a\""}},
+        {L"a\\\\b c\\", {L"a\\\\b", L"c\\"}},         // backslashes before anything but a quote stay
+        {L"a\\\\\"b c\"", {L"a\\b c"}},                  // 2n before a quote: n, and the quote switches
+        {L"a\\\\\\\"b", {L"a\\\"b"}},                     // 2n+1: n and a literal quote
+        {L"\"C:\\dir\\\\\" x", {L"C:\\dir\\", L"x"}},
+        {L"\"a\"\"b\"", {L"a\"b"}},                         // two quotes inside quotes give one
+        {L"a\"b\"\" c d", {L"ab\" c d"}},                    // ... and the quotes stay open
+        {L"\"\"\"", {L"\""}},
+        {L"\"\"\"\"", {L"\""}},
+        {L"\"open to the end", {L"open to the end"}},
+        {L"\"tab\there\" 100% a+b", {L"tab\there", L"100%", L"a+b"}},
+        {L"a\nb", {L"a\nb"}},                                 // only blanks and tabs separate
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.arguments, split(c.text)) << latin1(c.text);
 }
 
 class ClasspathItemsTest : public ::testing::Test {

@@ -477,8 +477,16 @@ public:
         if (auto timeout = integer(CFG_SPLASH_TIMEOUT); timeout && (*timeout < 1 || *timeout > 900))
             error(get(CFG_SPLASH_TIMEOUT)->line,
                   "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
-        if (context.console_launcher) check_console_launcher(context.splash);
-        else check_splash(context.splash);
+        if (context.console_launcher) {
+            check_console_launcher(context.splash);
+        } else {
+            check_splash(context.splash);
+            const ConfigValue* mutex = get(CFG_MUTEX);
+            if (is_true(CFG_FORWARD_ARGUMENTS) && (!mutex || mutex->text.empty()))
+                warning(get(CFG_FORWARD_ARGUMENTS)->line,
+                        "CFG_FORWARD_ARGUMENTS has no effect without CFG_MUTEX: every start runs the application anew, "
+                        "so there is no running instance to hand a start to");
+        }
 
         if (auto order = integer(CFG_SEARCH_ORDER); order && (*order < 0 || *order > 3))
             warning(get(CFG_SEARCH_ORDER)->line, "CFG_SEARCH_ORDER " + std::to_string(*order) +
@@ -662,6 +670,9 @@ public:
         if (const ConfigValue* v = get(CFG_APP_USER_MODEL_ID))
             warning(v->line, "CFG_APP_USER_MODEL_ID" + ignored + "which has no taskbar button of its own (its "
                              "window is the console's)");
+        if (is_true(CFG_FORWARD_ARGUMENTS))
+            warning(get(CFG_FORWARD_ARGUMENTS)->line,
+                    "CFG_FORWARD_ARGUMENTS" + ignored + "which hands no start to a running instance");
         if (splash == SplashSource::Given)
             warning(0, "--splash" + ignored + "which shows no splash screen: the picture is stored and never shown");
     }

@@ -131,6 +131,11 @@ CFG_ERROR_TITLE = <fill in: your application's name>
 # CFG_MUTEX = <fill in: a name only your application uses, such as ExampleLtd.MyApp>
 # CFG_INSTANCE_TITLE = <fill in: a text of your main window's title>
 
+# With CFG_MUTEX: a second start hands its working directory and arguments (the
+# document the user opened) to the running application, as one line on its
+# standard input, and ends with exit code 0 (docs/keys.md has the Java side).
+# CFG_FORWARD_ARGUMENTS = true
+
 # The splash picture (give build --splash splash.png; a PNG keeps transparent
 # and soft edges, a BMP works too; --splash-2x splash@2x.png adds one twice
 # the size for scaled screens): shown for CFG_SPLASH_TIMEOUT seconds (1 to
