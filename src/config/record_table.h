@@ -69,8 +69,8 @@
     QD_RECORD(34, CFG_REQUIREMENTS_URL, 256, Text, kShown)                                    \
     QD_RECORD(35, CFG_SUPPORT_CONTACT, 256, Text, kShown)                                     \
     QD_RECORD(36, CFG_RUNTIME_MACHINES, 128, Text, 0)                                         \
-    QD_RECORD(38, CFG_APP_USER_MODEL_ID, 129, Text, 0)                                        \
     QD_RECORD(37, CFG_FORWARD_ARGUMENTS, 20, Boolean, 0)                                      \
+    QD_RECORD(38, CFG_APP_USER_MODEL_ID, 129, Text, 0)                                        \
     QD_RECORD(101, MSG_STARTUP_ERROR, 1024, Text, kShown)                                     \
     QD_RECORD(102, MSG_RUNTIME_DIR_ERROR, 1024, Text, kShown)                                 \
     QD_RECORD(103, MSG_RUNTIME_VERSION_ERROR, 1024, Text, kShown)                             \
