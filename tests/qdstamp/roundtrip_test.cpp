@@ -56,6 +56,7 @@ const char kRichConfig[] =
     "CFG_RUNTIME_SOURCES = registry;java_home;path;folders\n"
     "CFG_REQUIREMENTS_URL = https://example.com/myapp/requirements?os=win64\n"
     "CFG_SUPPORT_CONTACT = Support <support@example.com>, +1 555 0100\n"
+    "CFG_RESTART_EXIT_CODE = 23\n"
     "MSG_STARTUP_ERROR = L'application n'a pas pu d\xC3\xA9marrer.\n"
     "MSG_RUNTIME_DIR_ERROR = No Java runtime in %s\n"
     "MSG_RUNTIME_VERSION_ERROR = Needs Java\n"

@@ -41,6 +41,7 @@ constexpr RecordInfo kRecords[] = {
     {33, "CFG_MODULE_PATH", K::Expanded, 32768, kPathOnCommandLine | kQuoted},
     {34, "CFG_REQUIREMENTS_URL", K::Text, 256, kShown},
     {35, "CFG_SUPPORT_CONTACT", K::Text, 256, kShown},
+    {39, "CFG_RESTART_EXIT_CODE", K::Integer, 20},
     {101, "MSG_STARTUP_ERROR", K::Text, 1024, kShown},
     {102, "MSG_RUNTIME_DIR_ERROR", K::Text, 1024, kShown},
     {103, "MSG_RUNTIME_VERSION_ERROR", K::Text, 1024, kShown},
