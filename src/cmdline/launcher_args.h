@@ -6,8 +6,8 @@
 
 #include "launch/bounded_text.h"
 
-// Appends the JVM options (CFG_JVM_OPTIONS and the options file, expanded), the
-// module form (with CFG_MODULE) or else the classpath or jar form, the fixed
+// Appends the JVM options (CFG_JVM_OPTIONS and the options file, expanded;
+// after a restart -Dqdlauncher.restarted=<restartCount>), the module form (with CFG_MODULE) or else the classpath or jar form, the fixed
 // arguments (CFG_APP_ARGS) and the user's arguments less the launcher's
 // switches to launcherArgs. 0 when the launch
 // cannot go on: CFG_MAIN_CLASS without CFG_CLASSPATH (messageText unchanged),

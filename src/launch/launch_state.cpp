@@ -26,6 +26,9 @@ DWORD priorityClass;
 BOOL jarInExe;
 wchar_t launcherArgs[LONG_TEXT_CAPACITY];
 HANDLE instanceMutex;
+DWORD restartExitCode;
+int restartCount;
+BOOL reportShown;
 PROCESS_INFORMATION child;
 DWORD childExitCode;
 ULONGLONG startTick;
@@ -43,19 +46,7 @@ BOOL splashTimeoutIsError;
 BOOL splashUntilWindow;
 HWND splashWindow;
 
-void resetLaunchState() {
-    moduleHandle = nullptr;
-    clearText(exePath, PATH_CAPACITY);
-    exeDirLen = 0;
-    logFile = nullptr;
-    isWow64 = FALSE;
-    clearText(helpUrl, URL_CAPACITY);
-    copyText(errorTitle, NAME_CAPACITY, L"QDLauncher");
-    clearText(messageText, MESSAGE_CAPACITY);
-    failureCode = 0;
-    clearText(mutexName, NAME_CAPACITY);
-    clearText(oldCwd, PATH_CAPACITY);
-    clearText(workDir, PATH_CAPACITY);
+void resetChildState() {
     clearText(launcherPath, PATH_CAPACITY);
     clearText(minVersion, NAME_CAPACITY);
     clearText(maxVersion, NAME_CAPACITY);
@@ -65,12 +56,31 @@ void resetLaunchState() {
     priorityClass = 0;
     jarInExe = FALSE;
     clearText(launcherArgs, LONG_TEXT_CAPACITY);
-    instanceMutex = nullptr;
     child = PROCESS_INFORMATION{};
-    childExitCode = 0;
     startTick = 0;
     stderrCapture = CaptureChannel{};
     stdoutCapture = CaptureChannel{};
+    failureCode = 0;
+}
+
+void resetLaunchState() {
+    resetChildState();
+    moduleHandle = nullptr;
+    clearText(exePath, PATH_CAPACITY);
+    exeDirLen = 0;
+    logFile = nullptr;
+    isWow64 = FALSE;
+    clearText(helpUrl, URL_CAPACITY);
+    copyText(errorTitle, NAME_CAPACITY, L"QDLauncher");
+    clearText(messageText, MESSAGE_CAPACITY);
+    clearText(mutexName, NAME_CAPACITY);
+    clearText(oldCwd, PATH_CAPACITY);
+    clearText(workDir, PATH_CAPACITY);
+    instanceMutex = nullptr;
+    restartExitCode = 0;
+    restartCount = 0;
+    reportShown = FALSE;
+    childExitCode = 0;
     splashShown = waitForChild = FALSE;
     splashCountdown = 60;
     splashTimeoutIsError = splashUntilWindow = FALSE;

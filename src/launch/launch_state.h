@@ -58,6 +58,9 @@ extern BOOL jarInExe;              // CFG_JAR_IN_EXE, read with the runtime envi
 extern wchar_t launcherArgs[LONG_TEXT_CAPACITY];
 
 extern HANDLE instanceMutex;       // the single-instance mutex; nullptr without CFG_MUTEX
+extern DWORD restartExitCode;      // the child's exit code that asks for a restart; 0: none
+extern int restartCount;           // restarts so far; a restarted child gets -Dqdlauncher.restarted=<n>
+extern BOOL reportShown;           // a report was shown in this run of the launcher
 extern PROCESS_INFORMATION child;
 extern DWORD childExitCode;
 extern ULONGLONG startTick;
@@ -93,3 +96,12 @@ extern HWND splashWindow;
 // Puts every variable back to its value at process start (for tests that run
 // several launches in one process).
 void resetLaunchState();
+
+// Clears what the preparation of a child and its run filled in: the runtime
+// search's findings, the launcher path, creation flags and command line, the
+// child's handles, its start time and the capture channels, and the pending
+// failure code. What belongs to the launcher's whole run stays: its path, the
+// log, the mutex, the title and messages, the starting directory, the restart
+// count and the last child's exit code. Called before a restart prepares the
+// next child; the capture threads must have ended.
+void resetChildState();

@@ -12,8 +12,10 @@
 #include "launch/launch_state.h"
 #include "launch/launcher_variant.h"
 #include "launch/output_capture.h"
+#include "launch/restart.h"
 #include "launch/splash.h"
 #include "runtime/private_launcher.h"
+#include "runtime/runtime_env.h"
 
 namespace {
 
@@ -44,12 +46,19 @@ void closeHandleOnce(HANDLE* handle) {
     *handle = nullptr;
 }
 
+// How one child's run ended.
+enum ChildRun {
+    CHILD_ENDED,       // started, waited for, collected: childExitCode is its code
+    CHILD_FAILED,      // a step failed and was reported: the launcher ends with 1
+    CHILD_NOT_STARTED, // a restart given up before the start: the last child's code stands
+};
+
 // A failure after the splash window exists: no tick may run inside the
 // report's box.
-int failAfterSplash() {
+ChildRun failAfterSplash() {
     stopSplashTimer();
     reportError();
-    return EXIT_REPORTED_FAILURE;
+    return CHILD_FAILED;
 }
 
 // Waits for the child's end on its process handle; its exit code says nothing
@@ -181,9 +190,17 @@ int startChild() {
     return 0;
 }
 
+namespace {
+
+void closeChildHandles() {
+    closeHandleOnce(&child.hThread);
+    closeHandleOnce(&child.hProcess);
+}
+
+} // namespace
+
 void releaseChild() {
-    if (child.hThread != nullptr) CloseHandle(child.hThread);
-    if (child.hProcess != nullptr) CloseHandle(child.hProcess);
+    closeChildHandles();
     closeDebugLog();
 }
 
@@ -218,62 +235,44 @@ int endWithChild() {
     return static_cast<int>(childExitCode);
 }
 
-// The console launcher's run once the preparation is done: the child shares
-// the launcher's console and standard handles, so there are no pipes, no
-// capture files and no quick-failure report, and no window of any kind.
-int runConsoleChild() {
-    watchConsoleEvents();
+// The console launcher's child: it shares the launcher's console and standard
+// handles, so there are no pipes, no capture files and no quick-failure
+// report, and no window of any kind.
+ChildRun runConsoleChild(LONG interruptsAtLastEnd) {
+    if (restartCount == 0) {
+        watchConsoleEvents();
+    } else if (consoleInterrupts() != interruptsAtLastEnd) {
+        logLine(L"No restart:\tCtrl+C or Ctrl+Break while no child ran\n");
+        return CHILD_NOT_STARTED;
+    }
+    startTick = GetTickCount64();
     if (startChild() != 0) {
         reportError();
-        return EXIT_REPORTED_FAILURE;
+        return CHILD_FAILED;
     }
     WaitForSingleObject(child.hProcess, INFINITE);
     readChildExitCode();
-    return endWithChild();
+    return CHILD_ENDED;
 }
 
-// The console launcher's word when another instance holds CFG_MUTEX.
-void reportAnotherInstance() {
-    wchar_t line[NAME_CAPACITY + 64];
-    TextBuffer b = emptyTextBuffer(line, NAME_CAPACITY + 64);
-    appendText(b, errorTitle);
-    appendText(b, L": another instance is already running.");
-    writeErrorLine(line);
-}
-
-} // namespace
-
-int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) {
-    int prepared = prepareLaunch(argumentText);
-    if (prepared == PREPARE_ANOTHER_INSTANCE) {
-        // A console launcher has no window to bring forward: it says why it ends.
-        if (!CONSOLE_LAUNCHER) activateRunningInstance();
+// The GUI launcher's child: its error output (and with "--qd-stdout" its
+// standard output) goes through fresh pipes into temporary files. The first
+// child brings the splash screen and the wait's window; a restarted one
+// neither, since the application is already on screen.
+ChildRun runCapturedChild(HINSTANCE instance, int showCode, const wchar_t* argumentText) {
+    if (restartCount == 0) {
+        // "--qd-no-splash" keeps a configured splash away; "--qd-no-splash-err"
+        // is a different switch and does not.
+        splashShown = loadConfigBool(CFG_SPLASH) && !hasNoSplashSwitch(argumentText);
+        waitForChild = loadConfigBool(CFG_WAIT) && !containsText(argumentText, L"--qd-dont-wait");
         if (configFaulted()) {
             reportError();
-            return EXIT_REPORTED_FAILURE;
+            return CHILD_FAILED;
         }
-        if (CONSOLE_LAUNCHER) reportAnotherInstance();
-        closeDebugLog();
-        return EXIT_ANOTHER_INSTANCE;
+        bool windowed = splashShown || waitForChild;
+        if (windowed && (!startSplash(instance, showCode, argumentText) || configFaulted())) return failAfterSplash();
     }
-    if (prepared != PREPARE_READY) {
-        reportError();
-        return EXIT_REPORTED_FAILURE;
-    }
-    if (CONSOLE_LAUNCHER) return runConsoleChild();
-
-    // "--qd-no-splash" keeps a configured splash away; "--qd-no-splash-err"
-    // is a different switch and does not.
-    splashShown = loadConfigBool(CFG_SPLASH) && !hasNoSplashSwitch(argumentText);
-    waitForChild = loadConfigBool(CFG_WAIT) && !containsText(argumentText, L"--qd-dont-wait");
     bool stdoutRequested = containsText(argumentText, L"--qd-stdout");
-    if (configFaulted()) {
-        reportError();
-        return EXIT_REPORTED_FAILURE;
-    }
-
-    bool windowed = splashShown || waitForChild;
-    if (windowed && (!startSplash(instance, showCode, argumentText) || configFaulted())) return failAfterSplash();
 
     stderrCapture.prefix = L"QD_";
     stdoutCapture.prefix = L"QO_";
@@ -296,7 +295,85 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
 
     collectCapture(stderrCapture);
     collectCapture(stdoutCapture);
+    return CHILD_ENDED;
+}
 
-    reportQuickFailure();
+// A capture thread that did not end keeps its channel (launch_state.h).
+bool captureHeld() { return stderrCapture.pipeRead != nullptr || stdoutCapture.pipeRead != nullptr; }
+
+// After a child ended with the restart code: whether to start the next one,
+// and if so the clean slate for its preparation. The error output of the
+// child that asked is kept or deleted as at any end, but it is no failed
+// start, so no quick-failure report is made for it.
+bool restartAfterChild(RestartHistory& history) {
+    ChildEnd end = {childExitCode, GetTickCount64() - startTick, reportShown != FALSE, captureHeld()};
+    RestartVerdict verdict = judgeRestart(history, end);
+    if (verdict == RESTART_NOT_ASKED) return false;
+    // The environment goes back to what the launcher started with before the
+    // next preparation changes it again (Path, CFG_ENV_VARS).
+    if (verdict == RESTART_GO && !restoreEnvironment()) verdict = RESTART_NO_ENVIRONMENT;
+    if (verdict != RESTART_GO) {
+        logRefusedRestart(verdict);
+        return false;
+    }
+    logLine(L"Restart:\t%d\n", static_cast<int>(childExitCode));
+    if (!CONSOLE_LAUNCHER) discardEmptyCapture();
+    closeChildHandles();
+    resetChildState();
+    // The working directory is entered afresh from where the launcher started.
+    if (oldCwd[0] != 0) SetCurrentDirectoryW(oldCwd);
+    ++restartCount;
+    return true;
+}
+
+// The console launcher's word when another instance holds CFG_MUTEX.
+void reportAnotherInstance() {
+    wchar_t line[NAME_CAPACITY + 64];
+    TextBuffer b = emptyTextBuffer(line, NAME_CAPACITY + 64);
+    appendText(b, errorTitle);
+    appendText(b, L": another instance is already running.");
+    writeErrorLine(line);
+}
+
+} // namespace
+
+int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) {
+    int prepared = prepareProcess(argumentText);
+    if (prepared == PREPARE_ANOTHER_INSTANCE) {
+        // A console launcher has no window to bring forward: it says why it ends.
+        if (!CONSOLE_LAUNCHER) activateRunningInstance();
+        if (configFaulted()) {
+            reportError();
+            return EXIT_REPORTED_FAILURE;
+        }
+        if (CONSOLE_LAUNCHER) reportAnotherInstance();
+        closeDebugLog();
+        return EXIT_ANOTHER_INSTANCE;
+    }
+    if (prepared != PREPARE_READY) {
+        reportError();
+        return EXIT_REPORTED_FAILURE;
+    }
+
+    // The process is prepared once; each child, the first and every
+    // restarted one, is prepared and run here. The single-instance mutex and
+    // the debug log stay with the launcher from one child to the next.
+    RestartHistory restarts = {restartExitCode, restartExitCode != 0 && saveEnvironment(), 0};
+    LONG interruptsAtLastEnd = 0;
+    for (;;) {
+        if (prepareChild(argumentText) != PREPARE_READY) {
+            reportError();
+            return EXIT_REPORTED_FAILURE;
+        }
+        ChildRun run = CONSOLE_LAUNCHER ? runConsoleChild(interruptsAtLastEnd)
+                                        : runCapturedChild(instance, showCode, argumentText);
+        if (run == CHILD_FAILED) return EXIT_REPORTED_FAILURE;
+        if (run == CHILD_NOT_STARTED) break;
+        interruptsAtLastEnd = CONSOLE_LAUNCHER ? consoleInterrupts() : 0;
+        if (!restartAfterChild(restarts)) {
+            if (!CONSOLE_LAUNCHER) reportQuickFailure();
+            break;
+        }
+    }
     return endWithChild();
 }

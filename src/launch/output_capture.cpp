@@ -195,10 +195,14 @@ bool collectCapture(CaptureChannel& channel) {
     return true;
 }
 
+void discardEmptyCapture() {
+    if (stderrCapture.ended && !stderrCapture.seen && stderrCapture.path[0] != 0) DeleteFileW(stderrCapture.path);
+}
+
 void reportQuickFailure() {
     bool stderrSeen = stderrCapture.ended && stderrCapture.seen;
     bool stdoutSeen = stdoutCapture.ended && stdoutCapture.seen;
-    if (stderrCapture.ended && !stderrSeen && stderrCapture.path[0] != 0) DeleteFileW(stderrCapture.path);
+    discardEmptyCapture();
 
     ULONGLONG elapsed = GetTickCount64() - startTick;
     if (elapsed >= QUICK_FAILURE_MS) return;

@@ -25,6 +25,10 @@ bool startCapture(CaptureChannel& channel);
 // and its file, and the launcher touches neither again.
 bool collectCapture(CaptureChannel& channel);
 
+// After the channels were collected: deletes the error-output file when the
+// child wrote nothing there (the standard-output file always stays).
+void discardEmptyCapture();
+
 // After the channels were collected: deletes an empty error-output file and,
 // when the child wrote anything and the run took less than 10 seconds since
 // the child's start, reports the failed start with the names of the capture

@@ -1,13 +1,17 @@
-// The ordered preparation of one launch. Each step reads the records it needs
-// when it needs them; the first failing step ends the preparation, leaving in
-// messageText (and possibly helpUrl) what the report is to show.
+// The ordered preparation of a launch, in two parts. The first prepares the
+// launcher's process once; the second prepares one child and runs again for
+// every restart. Each step reads the records it needs when it needs them; the
+// first failing step ends the preparation, leaving in messageText (and
+// possibly helpUrl) what the report is to show.
 //
+// The process (prepareProcess):
 //  1-3  module handle, executable path, executable directory
 //  4    debug log on "--qd-debug"
 //  5    WOW64 query
 //  6-8  help page, message-box title, start-up message
 //  9    single-instance mutex (result 183 when another instance holds it)
-//  10   starting directory
+//  10   starting directory; the restart code
+// One child (prepareChild):
 //  11   working directory
 //  12   runtime search
 //  13   runtime environment and launcher path
@@ -22,6 +26,7 @@
 #include "diag/error_report.h"
 #include "launch/bounded_text.h"
 #include "launch/launch_state.h"
+#include "launch/restart.h"
 #include "runtime/runtime_env.h"
 #include "runtime/runtime_search.h"
 
@@ -109,7 +114,7 @@ bool childCommandLineFits() {
 
 } // namespace
 
-int prepareLaunch(const wchar_t* argumentText) {
+int prepareProcess(const wchar_t* argumentText) {
     if (!findExecutablePath()) return PREPARE_FAILED;
     if (!openDebugLog(argumentText)) return PREPARE_FAILED;
     queryWow64();
@@ -123,6 +128,16 @@ int prepareLaunch(const wchar_t* argumentText) {
     if (configFaulted()) return PREPARE_FAILED;
 
     GetCurrentDirectoryW(PATH_CAPACITY, oldCwd);
+    int configuredRestart = loadConfigInt(CFG_RESTART_EXIT_CODE);
+    if (configFaulted()) return PREPARE_FAILED;
+    restartExitCode = usableRestartCode(configuredRestart);
+    if (restartExitCode == 0 && configuredRestart != 0) {
+        logLine(L"No restarts:\tCFG_RESTART_EXIT_CODE %d is not one of 2 to 255 other than 130 and 143\n", configuredRestart);
+    }
+    return PREPARE_READY;
+}
+
+int prepareChild(const wchar_t* argumentText) {
     if (!enterWorkingDirectory() || configFaulted()) return PREPARE_FAILED;
 
     if (!locateRuntime(exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;

@@ -1,5 +1,5 @@
 // The console launcher seen from a Windows starter: exit codes, no window,
-// java.exe wherever the runtime comes from, Ctrl+C. (Pipes, reports, the
+// java.exe wherever the runtime comes from, Ctrl+C, a restart. (Pipes, reports, the
 // single instance and the low-memory question: tests/console-launcher-check.sh.)
 #include "launcher_fixture.h"
 
@@ -60,6 +60,17 @@ TEST_F(ConsoleLauncherTest, CtrlCIsTheChildsToHandle) {
     RunResult run = launch(L"", pressOk, 40000);
     EXPECT_EQ(130u, run.exitCode);
     EXPECT_EQ(L"char", child().value(L"stdin")) << "the child shares the launcher's console handles";
+}
+
+// A restarted child shares the console too, and Ctrl+C is still its to handle.
+TEST_F(ConsoleLauncherTest, RestartedChildSharesTheConsoleAndItsCtrlC) {
+    creationFlags = CREATE_NEW_CONSOLE;
+    records[39] = L"23";
+    childActions("exit 23\n");
+    restartedChildActions(1, "on-ctrl-c 130\nsend-ctrl-c\nsleep 20000\nexit 5\n");
+    RunResult run = launch(L"", pressOk, 40000);
+    EXPECT_EQ(130u, run.exitCode);
+    EXPECT_EQ(L"char", restartedChild(1).value(L"stdin"));
 }
 
 } // namespace

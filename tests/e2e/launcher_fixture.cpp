@@ -46,6 +46,10 @@ void LauncherTest::childActions(const std::string& actions) {
     ASSERT_TRUE(writeFileBytes(childActionsPath(), actions));
 }
 
+void LauncherTest::restartedChildActions(int n, const std::string& actions) {
+    ASSERT_TRUE(writeFileBytes(childActionsPath() + L"." + std::to_wstring(n), actions));
+}
+
 void LauncherTest::prepareLauncher() {
     if (launcherPrepared) return;
     if (!preconfiguredLauncher.empty()) {

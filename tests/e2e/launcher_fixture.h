@@ -39,6 +39,12 @@ protected:
     std::wstring preconfiguredLauncher;
 
     e2e::ChildRecord child() const { return e2e::readChildRecord(childRecordPath()); }
+    // The child started by the n-th restart (-Dqdlauncher.restarted=n), and
+    // what it does instead of childActions (fake_javaw.cpp).
+    e2e::ChildRecord restartedChild(int n) const {
+        return e2e::readChildRecord(childRecordPath() + L"." + std::to_wstring(n));
+    }
+    void restartedChildActions(int n, const std::string& actions);
     bool childRan() const { return e2e::fileExists(childRecordPath()); }
     std::wstring childRecordPath() const { return e2e::joinPath(testDir, L"child-record.txt"); }
     std::wstring childActionsPath() const { return e2e::joinPath(testDir, L"child-actions.txt"); }

@@ -28,6 +28,10 @@
 //   on-ctrl-c <code>       from now on, end with that exit code on Ctrl+C
 //   send-ctrl-c            send Ctrl+C to every process of this console
 //   exit <code>            end with that exit code (default: 0 at the end)
+//
+// A restarted child (-Dqdlauncher.restarted=<n> in its arguments) records into
+// "<record file>.<n>" and takes its actions from "<actions file>.<n>" when
+// that file exists, so that a test tells the runs apart and gives each its part.
 #include <windows.h>
 
 #include <string>
@@ -199,6 +203,16 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
     return FALSE;
 }
 
+// ".<n>" for a child started with -Dqdlauncher.restarted=<n>, else empty.
+std::wstring restartSuffix(const wchar_t* arguments) {
+    const wchar_t property[] = L"-Dqdlauncher.restarted=";
+    const wchar_t* at = wcsstr(arguments, property);
+    if (at == nullptr) return L"";
+    std::wstring suffix = L".";
+    for (at += wcslen(property); *at >= L'0' && *at <= L'9'; ++at) suffix += *at;
+    return suffix;
+}
+
 int runStandIn(const wchar_t* arguments) {
     // A grandchild started by "spawn-self": it only holds the inherited handles for a while.
     const wchar_t* sleepSwitch = wcsstr(arguments, L"--sleep-only ");
@@ -207,11 +221,14 @@ int runStandIn(const wchar_t* arguments) {
         return 0;
     }
 
+    std::wstring suffix = restartSuffix(arguments);
     std::wstring recordPath = environmentValue(L"QDTEST_CHILD_RECORD");
-    if (!recordPath.empty()) writeRecord(recordPath);
+    if (!recordPath.empty()) writeRecord(recordPath + suffix);
+    std::wstring actionsPath = environmentValue(L"QDTEST_CHILD_ACTIONS");
+    if (GetFileAttributesW((actionsPath + suffix).c_str()) != INVALID_FILE_ATTRIBUTES) actionsPath += suffix;
 
     int exitCode = 0;
-    for (const std::string& line : readActionLines(environmentValue(L"QDTEST_CHILD_ACTIONS"))) {
+    for (const std::string& line : readActionLines(actionsPath)) {
         size_t space = line.find(' ');
         std::string verb = line.substr(0, space);
         std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
