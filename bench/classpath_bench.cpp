@@ -22,9 +22,9 @@
 #include "bench_support.h"
 #include "cmdline/launcher_args.h"
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "e2e_harness.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 
 namespace {
 

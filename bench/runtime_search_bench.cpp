@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "e2e_harness.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "registry_sandbox.h"
 #include "runtime/runtime_search.h"
 #include "runtime/runtime_sources.h"

@@ -4,12 +4,12 @@
 #include "cmdline/heap_sizing.h"
 
 #include "config/config_records.h"
-#include "diag/debug_log.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
+#include "core/launcher_variant.h"
 #include "diag/console_io.h"
-#include "diag/error_report.h"
+#include "diag/debug_log.h"
 #include "diag/ui_calls.h"
-#include "launch/launch_state.h"
-#include "launch/launcher_variant.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 // One sample of the free physical memory, in bytes.
 unsigned long long sampleFreeMemory();

@@ -10,10 +10,10 @@
 #include "config/config_records.h"
 #include "config/options_file.h"
 #include "config/var_expansion.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
+#include "core/name_pattern.h"
 #include "diag/debug_log.h"
-#include "diag/error_report.h"
-#include "launch/launch_state.h"
-#include "launch/name_pattern.h"
 
 namespace {
 

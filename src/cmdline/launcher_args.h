@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <stddef.h>
 
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 // Appends the JVM options (CFG_JVM_OPTIONS and the options file, expanded;
 // after a restart -Dqdlauncher.restarted=<restartCount>), the module form (with CFG_MODULE) or else the classpath or jar form, the fixed

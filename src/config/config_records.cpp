@@ -1,10 +1,8 @@
 #include "config/config_records.h"
 
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
-
-WORD configFaultRecord;
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 
 namespace {
 

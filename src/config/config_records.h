@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "core/launch_state.h"
+
 enum ConfigRecord : WORD {
     CFG_RUNTIME_DIR = 1,
     CFG_MIN_VERSION = 2,
@@ -74,8 +76,8 @@ int loadConfigInt(WORD id);
 // beyond the signed 32-bit range give the nearest limit.
 int parseConfigInt(const wchar_t* text);
 
-// The first record found too long for its place of use in this run, 0 if none.
-// Noting it also explains it in messageText, so the launch can be refused with
-// one clear report instead of running on a cut or ignored setting.
-extern WORD configFaultRecord;
+// Whether a record was found too long for its place of use in this run
+// (configFaultRecord, launch_state.h). Noting the fault also explains it in
+// messageText, so the launch can be refused with one clear report instead of
+// running on a cut or ignored setting.
 inline bool configFaulted() { return configFaultRecord != 0; }

@@ -2,7 +2,7 @@
 // filtered into one line of options and closed before the child exists.
 #include "config/options_file.h"
 
-#include "launch/launch_state.h"
+#include "core/launch_state.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <windows.h>
 #include <stddef.h>
 
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 // Appends the options file's filtered text to `jvmOptionsText`.
 void readOptionsFile(const wchar_t* exePath, TextBuffer& jvmOptionsText);

@@ -1,8 +1,8 @@
 #include "config/var_expansion.h"
 
 #include "config/registry_text.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
-#include "launch/launch_state.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <windows.h>
 #include <stddef.h>
 
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 // Names longer than this are never looked up: they insert nothing (the log line
 // is still written, with the whole name).

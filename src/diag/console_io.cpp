@@ -1,7 +1,7 @@
 #include "diag/console_io.h"
 
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 
 namespace {
 

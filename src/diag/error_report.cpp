@@ -1,13 +1,13 @@
-#include "diag/error_report.h"
 
 #include <windows.h>
 
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
+#include "core/launcher_variant.h"
 #include "diag/console_io.h"
 #include "diag/debug_log.h"
 #include "diag/ui_calls.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
-#include "launch/launcher_variant.h"
 
 namespace {
 
@@ -34,43 +34,6 @@ void offerHelpPage() {
 }
 
 } // namespace
-
-void appendToMessage(const wchar_t* text) {
-    TextBuffer message = textBufferOver(messageText, MESSAGE_CAPACITY);
-    if (appendText(message, text)) return;
-    // Mark the cut once; the three dots replace the last characters that fitted.
-    size_t n = message.length;
-    if (n >= 3 && messageText[n - 1] == L'.' && messageText[n - 2] == L'.' && messageText[n - 3] == L'.') return;
-    size_t keep = n >= 3 ? n - 3 : 0;
-    if (keep > 0 && isHighSurrogate(messageText[keep - 1])) --keep;
-    truncateText(message, keep);
-    appendText(message, L"...");
-}
-
-void noteFailedCall() { failureCode = GetLastError(); }
-
-void clearFailureCode() { failureCode = 0; }
-
-void explainFailure(const wchar_t* reason) {
-    if (messageText[0] != 0) appendToMessage(L"\n\n");
-    appendToMessage(reason);
-    clearFailureCode();
-}
-
-void explainFailedCall(const wchar_t* reason) {
-    DWORD code = GetLastError();
-    explainFailure(reason);
-    failureCode = code;
-}
-
-void explainFailureAbout(const wchar_t* before, const wchar_t* subject, const wchar_t* after) {
-    static wchar_t reason[MESSAGE_CAPACITY];
-    TextBuffer b = emptyTextBuffer(reason, MESSAGE_CAPACITY);
-    appendText(b, before);
-    appendText(b, subject);
-    appendText(b, after);
-    explainFailure(reason);
-}
 
 void describeErrorCode(unsigned long code, wchar_t* buffer, unsigned long capacity) {
     TextBuffer b = emptyTextBuffer(buffer, capacity);

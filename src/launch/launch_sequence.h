@@ -36,9 +36,10 @@ int prepareChild(const wchar_t* argumentText);
 int startChild();
 
 // Fills `list` with the handles the child inherits: the write ends of its
-// output pipes and the single-instance mutex, then `extra` ones (a console
-// variant's own standard handles, say). Absent handles and repeats are left
-// out, and so is anything beyond the list's room. Returns their number.
+// output pipes, then `extra` ones (a console variant's own standard handles,
+// say). The single-instance mutex is never among them. Absent handles and
+// repeats are left out, and so is anything beyond the list's room. Returns
+// their number.
 enum : size_t { MAX_INHERITED_HANDLES = 8 };
 size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE* extra, size_t extraCount);
 

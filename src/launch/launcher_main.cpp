@@ -3,14 +3,15 @@
 #include "launch/launch_sequence.h"
 
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
+#include "core/launcher_variant.h"
 #include "diag/console_io.h"
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
-#include "launch/bounded_text.h"
 #include "launch/console_child.h"
-#include "launch/launch_state.h"
-#include "launch/launcher_variant.h"
 #include "launch/output_capture.h"
 #include "launch/restart.h"
 #include "launch/splash.h"
@@ -111,7 +112,6 @@ size_t listInheritedHandles(HANDLE (&list)[MAX_INHERITED_HANDLES], const HANDLE*
     size_t count = 0;
     addInheritedHandle(list, &count, stderrCapture.pipeWrite);
     addInheritedHandle(list, &count, stdoutCapture.pipeWrite);
-    addInheritedHandle(list, &count, instanceMutex);
     for (size_t i = 0; i < extraCount; ++i) addInheritedHandle(list, &count, extra[i]);
     return count;
 }

@@ -1,9 +1,10 @@
 #include "launch/output_capture.h"
 
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 
 namespace {
 
@@ -204,6 +205,10 @@ void reportQuickFailure() {
     bool stdoutSeen = stdoutCapture.ended && stdoutCapture.seen;
     discardEmptyCapture();
 
+    // An application that ended with 0 did not fail, whatever it wrote: Java
+    // 17 and later print warnings at every start, and a user may close the
+    // application within seconds.
+    if (childExitCode == 0) return;
     ULONGLONG elapsed = GetTickCount64() - startTick;
     if (elapsed >= QUICK_FAILURE_MS) return;
     if (!stderrSeen && !stdoutSeen) return;

@@ -30,8 +30,8 @@ bool collectCapture(CaptureChannel& channel);
 void discardEmptyCapture();
 
 // After the channels were collected: deletes an empty error-output file and,
-// when the child wrote anything and the run took less than 10 seconds since
-// the child's start, reports the failed start with the names of the capture
+// when the child ended with an exit code other than 0, wrote anything, and
+// the run took less than 10 seconds since the child's start, reports the failed start with the names of the capture
 // files, the first lines of the error output and the support notice (its
 // requirements page and contact only when CFG_REQUIREMENTS_URL and
 // CFG_SUPPORT_CONTACT give them). Only channels whose thread ended are read.

@@ -22,10 +22,10 @@
 #include "cmdline/heap_sizing.h"
 #include "cmdline/launcher_args.h"
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "launch/restart.h"
 #include "runtime/runtime_env.h"
 #include "runtime/runtime_search.h"
@@ -72,11 +72,13 @@ void queryWow64() {
 bool claimSingleInstance() {
     loadConfigString(CFG_MUTEX, mutexName, NAME_CAPACITY);
     if (mutexName[0] == 0) return true;
-    // Inheritable and never closed: the child inherits it (startChild names it
-    // among the handles the child gets), so the name stays taken while either
-    // process runs.
-    SECURITY_ATTRIBUTES inheritable = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    instanceMutex = CreateMutexW(&inheritable, FALSE, mutexName);
+    // Never closed, and held by the launcher alone: the launcher waits for the
+    // child in every run that starts one, so the name stays taken exactly as
+    // long as the application runs. Not inheritable: Java starts its own
+    // processes with inheritance on, and a helper, tray process or updater
+    // that got the handle would keep the name taken after the application
+    // ended, turning every later start away.
+    instanceMutex = CreateMutexW(nullptr, FALSE, mutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         logLine(L"Instance already exists.");
         return false;

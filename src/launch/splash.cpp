@@ -1,10 +1,11 @@
 #include "launch/splash.h"
 
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "launch/splash_picture.h"
 
 namespace {

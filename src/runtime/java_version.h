@@ -41,6 +41,15 @@ bool meetsLowerBound(const JavaVersion& version, const JavaVersion& lower);
 // 17.0.10+7, 1.8 admits 1.8.0_202 and 8.0.392.8.
 bool meetsUpperBound(const JavaVersion& version, const JavaVersion& upper);
 
+// The versions a runtime must lie within; a bound that is not given admits
+// every version on its side.
+struct VersionBounds {
+    bool hasLower;
+    bool hasUpper;
+    JavaVersion lower;
+    JavaVersion upper;
+};
+
 // The value of the JAVA_VERSION="..." line of a runtime's "release" file, as
 // text (ASCII only) into `version` of `capacity` units. False when the bytes
 // have no such line or its value is empty, not ASCII or does not fit.

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
+#include "core/name_pattern.h"
 #include "diag/debug_log.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
-#include "launch/name_pattern.h"
 #include "runtime/pe_imports.h"
 #include "runtime/runtime_search.h"
 

@@ -1,8 +1,8 @@
 #include "runtime/runtime_candidates.h"
 
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "runtime/runtime_program.h"
 
 namespace {

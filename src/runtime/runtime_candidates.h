@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "runtime/runtime_sources.h"
+#include "runtime/java_version.h"
 
 // Starts a source: nothing found yet, no folder seen yet.
 void beginCandidates(const VersionBounds& bounds);

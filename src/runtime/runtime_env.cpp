@@ -2,10 +2,10 @@
 
 #include "config/config_records.h"
 #include "config/var_expansion.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "runtime/private_launcher.h"
 #include "runtime/runtime_search.h"
 

@@ -1,6 +1,6 @@
 // The program the child runs, named once for every check of a runtime folder:
 // javaw.exe for the GUI launcher, java.exe for the console launcher (built
-// with QD_CONSOLE, launch/launcher_variant.h), which shares its console with
+// with QD_CONSOLE, core/launcher_variant.h), which shares its console with
 // the child.
 #pragma once
 

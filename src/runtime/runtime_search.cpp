@@ -5,10 +5,10 @@
 #include "config/config_records.h"
 #include "config/registry_text.h"
 #include "config/var_expansion.h"
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
-#include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "runtime/runtime_program.h"
 #include "runtime/runtime_sources.h"
 
@@ -209,27 +209,6 @@ int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     searchInstalledRuntimes(searchOrder);
     if (foundRuntime == FAMILY_NONE) return failNoSuitableRuntime();
     return useRegisteredRuntime();
-}
-
-size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], RuntimeFamilyKey (&searched)[2]) {
-    const RuntimeFamilyKey& runtime = pair[0];
-    const RuntimeFamilyKey& developmentKit = pair[1];
-    switch (searchOrder) {
-        case 0:
-            searched[0] = runtime;
-            return 1;
-        case 2:
-            searched[0] = developmentKit;
-            searched[1] = runtime;
-            return 2;
-        case 3:
-            searched[0] = developmentKit;
-            return 1;
-        default:
-            searched[0] = runtime;
-            searched[1] = developmentKit;
-            return 2;
-    }
 }
 
 void searchInstalledRuntimes(int searchOrder) {

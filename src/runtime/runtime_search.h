@@ -22,20 +22,6 @@ bool appendLauncherName(wchar_t* path);
 // directory). Logs the path tested.
 bool checkLauncher();
 
-// A registry key under HKEY_LOCAL_MACHINE whose subkeys are version names, and
-// the family a match there records in foundRuntime.
-enum : DWORD { FAMILY_NONE = 0, FAMILY_RUNTIME = 1, FAMILY_DEVELOPMENT_KIT = 2 };
-struct RuntimeFamilyKey {
-    const wchar_t* keyPath;
-    DWORD family;
-};
-
-// The keys of one vendor's pair (runtime key, development-kit key) searched
-// for a CFG_SEARCH_ORDER value, in order: 0 the runtime key only, 2 the
-// development kit first, 3 the development kit only, anything else the runtime
-// key first. Returns how many of `searched` are filled (1 or 2).
-size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], RuntimeFamilyKey (&searched)[2]);
-
 // Searches the JavaSoft pair, then — only when nothing matched there — the IBM
 // pair, within minVersion and maxVersion. Updates foundVersion,
 // foundRuntimeKey and foundRuntime.

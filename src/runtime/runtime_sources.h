@@ -11,6 +11,7 @@
 // file, else from the key or folder name.
 #pragma once
 
+#include <windows.h>
 #include <stddef.h>
 
 #include "runtime/java_version.h"
@@ -40,15 +41,23 @@ SourcesRecord loadRuntimeSources(RuntimeSourceList* list);
 // runtime program, as a runtime image linked with --strip-native-commands.
 void noteBundledRuntimeWithoutProgram();
 
-struct VersionBounds {
-    bool hasLower;
-    bool hasUpper;
-    JavaVersion lower;
-    JavaVersion upper;
-};
 // Reads minVersion and maxVersion as Java versions (empty: no bound). False,
 // with the refusal in messageText, when a bound is not a version.
 bool readVersionBounds(VersionBounds* bounds);
+
+// A registry key under HKEY_LOCAL_MACHINE whose subkeys are version names, and
+// the family a match there records in foundRuntime.
+enum : DWORD { FAMILY_NONE = 0, FAMILY_RUNTIME = 1, FAMILY_DEVELOPMENT_KIT = 2 };
+struct RuntimeFamilyKey {
+    const wchar_t* keyPath;
+    DWORD family;
+};
+
+// The keys of one vendor's pair (runtime key, development-kit key) searched
+// for a CFG_SEARCH_ORDER value, in order: 0 the runtime key only, 2 the
+// development kit first, 3 the development kit only, anything else the runtime
+// key first. Returns how many of `searched` are filled (1 or 2).
+size_t familySearchOrder(int searchOrder, const RuntimeFamilyKey (&pair)[2], RuntimeFamilyKey (&searched)[2]);
 
 // Searches the sources in their order; true with runtimeHome set to the chosen
 // runtime's folder (the one whose bin holds the program). `searchOrder` is

@@ -138,7 +138,7 @@ TEST_F(LauncherTest, AnotherInstanceBringsTheRunningWindowForward) {
     DestroyWindow(running);
 }
 
-TEST_F(LauncherTest, ChildHoldsTheMutexSoASecondLaunchFindsIt) {
+TEST_F(LauncherTest, NameStaysTakenWhileTheApplicationRunsSoASecondLaunchFindsIt) {
     installRuntime();
     std::wstring name = L"QdTestMutex-child-" + std::to_wstring(GetCurrentProcessId());
     records[23] = name;
@@ -163,6 +163,23 @@ TEST_F(LauncherTest, ChildHoldsTheMutexSoASecondLaunchFindsIt) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first.hProcess, 20000));
     CloseHandle(first.hThread);
     CloseHandle(first.hProcess);
+}
+
+TEST_F(LauncherTest, ProcessTheApplicationLeftRunningDoesNotKeepTheNameTaken) {
+    installRuntime();
+    records[23] = L"QdTestMutex-helper-" + std::to_wstring(GetCurrentProcessId());
+    std::wstring helperRelease = joinPath(testDir, L"helper-release.flag");
+    // A helper (a tray process, an updater) started with inheritance on, as
+    // Java starts processes, outlives the application.
+    childActions("spawn-self-until " + narrow(helperRelease) + "\nexit 0\n");
+    RunResult first = launch();
+    ASSERT_EQ(0u, first.exitCode);
+
+    childActions("exit 3\n");
+    RunResult second = launch();
+    writeFileBytes(helperRelease, "");
+
+    EXPECT_EQ(3u, second.exitCode) << "the helper kept the name taken";
 }
 
 TEST_F(LauncherTest, ChildThatCannotBeStartedIsReportedWithTheSystemsText) {

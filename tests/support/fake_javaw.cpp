@@ -22,6 +22,7 @@
 //   spawn <command line>   start a process that inherits this one's handles
 //   spawn-self <ms>        start a copy of this program that inherits this one's
 //                          handles (its output pipes too) and only sleeps <ms>
+//   spawn-self-until <path> the same, the copy living until the file exists (at most 60 s)
 //   stdin-to-stdout        copy the standard input to the standard output to its end
 //   stdin-read-to-stdout   copy one read of the standard input (from a console: one
 //                          line) to the standard output
@@ -185,6 +186,12 @@ void startInheriting(std::wstring commandLine) {
     }
 }
 
+// Waits (at most 60 s) until the file exists, keeping this thread's windows responsive.
+void waitForFile(const std::wstring& path) {
+    ULONGLONG deadline = GetTickCount64() + 60000;
+    while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) pumpFor(20);
+}
+
 void copyInputToOutput(bool toTheEnd) {
     char chunk[4096];
     DWORD got = 0;
@@ -218,6 +225,11 @@ int runStandIn(const wchar_t* arguments) {
     const wchar_t* sleepSwitch = wcsstr(arguments, L"--sleep-only ");
     if (sleepSwitch != nullptr) {
         Sleep(static_cast<DWORD>(_wtoi(sleepSwitch + 13)));
+        return 0;
+    }
+    const wchar_t* untilSwitch = wcsstr(arguments, L"--until-file ");
+    if (untilSwitch != nullptr) {
+        waitForFile(untilSwitch + 13);
         return 0;
     }
 
@@ -260,17 +272,14 @@ int runStandIn(const wchar_t* arguments) {
             HANDLE f = CreateFileW(widen(argument).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
         } else if (verb == "wait-file") {
-            std::wstring path = widen(argument);
-            ULONGLONG deadline = GetTickCount64() + 60000;
-            while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline) {
-                pumpFor(20);
-            }
+            waitForFile(widen(argument));
         } else if (verb == "spawn") {
             startInheriting(widen(argument));
-        } else if (verb == "spawn-self") {
+        } else if (verb == "spawn-self" || verb == "spawn-self-until") {
             wchar_t self[MAX_PATH] = {};
             GetModuleFileNameW(nullptr, self, MAX_PATH);
-            startInheriting(L"\"" + std::wstring(self) + L"\" --sleep-only " + widen(argument));
+            const wchar_t* lifetime = verb == "spawn-self" ? L"\" --sleep-only " : L"\" --until-file ";
+            startInheriting(L"\"" + std::wstring(self) + lifetime + widen(argument));
         } else if (verb == "stdin-to-stdout" || verb == "stdin-read-to-stdout") {
             copyInputToOutput(verb == "stdin-to-stdout");
         } else if (verb == "on-ctrl-c") {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "config/config_records.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 
 namespace {
 

@@ -4,10 +4,11 @@
 
 #include <string>
 
+#include "core/bounded_text.h"
+#include "core/failure.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "cmdline/heap_sizing.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "log_capture.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "cmdline/launcher_args.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "log_capture.h"
 #include "scratch_files.h"
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
-#include "launch/launch_state.h"
 
 class LogCapture {
 public:

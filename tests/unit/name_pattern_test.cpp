@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "launch/name_pattern.h"
+#include "core/name_pattern.h"
 
 namespace {
 

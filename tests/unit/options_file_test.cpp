@@ -5,8 +5,8 @@
 #include <string>
 
 #include "config/options_file.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "scratch_files.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "launch/launch_state.h"
+#include "core/launch_state.h"
 #include "launch/output_capture.h"
 #include "scratch_files.h"
 

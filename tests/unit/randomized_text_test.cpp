@@ -9,8 +9,8 @@
 
 #include "config/options_file.h"
 #include "config/var_expansion.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "runtime/runtime_search.h"
 
 namespace {

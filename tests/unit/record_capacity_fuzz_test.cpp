@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/config_records.h"
-#include "launch/launch_state.h"
+#include "core/launch_state.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include "cmdline/heap_sizing.h"
 #include "cmdline/launcher_args.h"
 #include "config/config_records.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
 #include "e2e_harness.h"
-#include "launch/bounded_text.h"
 #include "launch/launch_sequence.h"
-#include "launch/launch_state.h"
 #include "launch/output_capture.h"
 #include "launch/splash.h"
 #include "runtime/runtime_search.h"
@@ -358,6 +358,7 @@ TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlon
             stderrCapture.headLength = static_cast<DWORD>(c.output.size());
             c.output.copy(stderrCapture.head, c.output.size());
             startTick = GetTickCount64();
+            childExitCode = 1;
             step([] {
                 reportQuickFailure();
                 return 0;

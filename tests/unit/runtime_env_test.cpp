@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "launch/launch_sequence.h"
-#include "launch/launch_state.h"
 #include "log_capture.h"
 #include "runtime/private_launcher.h"
 #include "runtime/runtime_env.h"

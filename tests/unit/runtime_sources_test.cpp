@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "../support/registry_sandbox.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "log_capture.h"
 #include "runtime/runtime_sources.h"
 #include "scratch_files.h"

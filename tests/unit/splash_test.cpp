@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "diag/ui_calls.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
 #include "launch/splash.h"
 #include "launch/splash_picture.h"
 

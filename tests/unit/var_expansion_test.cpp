@@ -5,8 +5,8 @@
 
 #include "../support/registry_sandbox.h"
 #include "config/var_expansion.h"
-#include "launch/bounded_text.h"
-#include "launch/launch_state.h"
+#include "core/bounded_text.h"
+#include "core/launch_state.h"
 #include "log_capture.h"
 
 namespace {

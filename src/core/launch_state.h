@@ -28,16 +28,7 @@ extern wchar_t messageText[MESSAGE_CAPACITY];
 
 // The system error code that belongs to the pending failure; 0 when the
 // failure is one of the launcher's own reasons and brings no system text.
-//
-// The convention for every step: a step that fails because a platform call
-// failed captures that call's code right after it (noteFailedCall or
-// explainFailedCall, error_report.h) and so carries it with the failure to the
-// report. reportError shows this value and never reads the thread's
-// last-error value, so whatever calls succeed in between (record reads, log
-// lines, probes, a search) cannot change what the report says. A failure of
-// the launcher's own sets 0 (explainFailure does; a step that only loads a
-// message calls clearFailureCode). Never save and restore GetLastError to
-// protect a report.
+// core/failure.h holds the convention that carries it to the report.
 extern DWORD failureCode;
 extern wchar_t mutexName[NAME_CAPACITY];
 extern wchar_t oldCwd[PATH_CAPACITY];
@@ -56,6 +47,9 @@ extern DWORD foundRuntime;         // 0 none, 1 runtime family, 2 development-ki
 extern DWORD priorityClass;        // the child's creation flags
 extern BOOL jarInExe;              // CFG_JAR_IN_EXE, read with the runtime environment
 extern wchar_t launcherArgs[LONG_TEXT_CAPACITY];
+// The first configuration record found too long for its place of use in this
+// run, 0 if none (config/config_records.h notes and explains it).
+extern WORD configFaultRecord;
 
 extern HANDLE instanceMutex;       // the single-instance mutex; nullptr without CFG_MUTEX
 extern DWORD restartExitCode;      // the child's exit code that asks for a restart; 0: none

@@ -1,4 +1,4 @@
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 

@@ -1,4 +1,4 @@
-#include "launch/name_pattern.h"
+#include "core/name_pattern.h"
 
 #include <windows.h>
 

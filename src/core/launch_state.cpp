@@ -1,7 +1,6 @@
-#include "launch/launch_state.h"
+#include "core/launch_state.h"
 
-#include "config/config_records.h"
-#include "launch/bounded_text.h"
+#include "core/bounded_text.h"
 
 HMODULE moduleHandle;
 wchar_t exePath[PATH_CAPACITY];
@@ -25,6 +24,7 @@ DWORD foundRuntime;
 DWORD priorityClass;
 BOOL jarInExe;
 wchar_t launcherArgs[LONG_TEXT_CAPACITY];
+WORD configFaultRecord;
 HANDLE instanceMutex;
 DWORD restartExitCode;
 int restartCount;
