@@ -5,8 +5,11 @@
 # resource and qdstamp --version carry.
 
 configure_file(${PROJECT_SOURCE_DIR}/res/package/README.txt.in ${CMAKE_BINARY_DIR}/package/README.txt @ONLY)
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/package/README.txt DESTINATION .)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/qdstamp.md ${PROJECT_SOURCE_DIR}/docs/keys.md DESTINATION docs)
+# README.md and docs/ stand as they do in the repository, so that every link
+# between them works in the unpacked archive too.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/package/README.txt
+        DESTINATION .)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION docs)
 install(FILES ${PROJECT_SOURCE_DIR}/res/demo/DemoApp.qdcfg ${PROJECT_SOURCE_DIR}/res/demo/splash.bmp DESTINATION demo)
 
 set(CPACK_PACKAGE_NAME qdlauncher)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the release archives made by the package targets of both trees:
 # their listings, one version number everywhere (archive names, qdstamp
-# --version, the launcher's version resource), and a Linux qdstamp that is
-# not the sanitizer build.
+# --version, the launcher's version resource), a Linux qdstamp that is not
+# the sanitizer build, and docs whose every link works in the unpacked
+# archives.
 #
 #   tests/package-check.sh [build/windows [build/host]]
 #
@@ -47,13 +48,14 @@ version=${version#qdlauncher-}
 zip_top=qdlauncher-$version-win64
 tar_top=qdstamp-$version-linux-x86_64
 
-# Listings: exactly these files (directories aside).
+# Listings: exactly these files (directories aside); the docs folder ships
+# whole, as it stands in the repository.
 same_listing() {  # same_listing <archive listing> <expected lines...>
     local listing=$1
     shift
     diff -u <(printf '%s\n' "$@" | sort) <(grep -v '/$' <<<"$listing" | sort)
 }
-docs=(LICENSE README.txt demo/DemoApp.qdcfg demo/splash.bmp docs/README.md docs/keys.md docs/qdstamp.md)
+docs=(LICENSE README.txt README.md demo/DemoApp.qdcfg demo/splash.bmp $(cd "$root" && find docs -type f))
 check "$zip: unexpected listing" same_listing "$(unzip -Z1 "$zip")" \
     $(printf "$zip_top/%s\n" "${docs[@]}" qdlauncher-bare.exe qdlauncher-console-bare.exe qdstamp.exe)
 check "$tar: unexpected listing" same_listing "$(tar tzf "$tar")" \
@@ -76,5 +78,9 @@ check "$zip: the launcher's version resource does not say $version" \
 # The distributed qdstamp is the optimised build: no sanitizer runtime.
 check "$tar: qdstamp is linked with a sanitizer runtime" \
     bash -c "! ldd '$lin/qdstamp' | grep -Eq 'libasan|libubsan'"
+
+# README.md and the docs link only to what the archives hold.
+check "$zip: broken links in the docs" python3 "$root/tests/markdown-link-check.py" "$win"
+check "$tar: broken links in the docs" python3 "$root/tests/markdown-link-check.py" "$lin"
 
 finish

@@ -155,8 +155,8 @@ TEST(Cli, InitWritesEveryKeyAndChecksWithPlaceholderWarningsOnly) {
         placeholders.push_back(message.substr(0, blank));
         start = end + 1;
     }
-    EXPECT_EQ(placeholders, (std::vector<std::string>{"CFG_ERROR_TITLE", "CFG_MAIN_CLASS", "MSG_STARTUP_ERROR", "COMPANY_NAME",
-                                                      "FILE_DESCRIPTION", "PRODUCT_NAME"}));
+    EXPECT_EQ(placeholders, (std::vector<std::string>{"CFG_MAIN_CLASS", "CFG_ERROR_TITLE", "MSG_STARTUP_ERROR", "PRODUCT_NAME",
+                                                      "FILE_DESCRIPTION", "COMPANY_NAME"}));
 
     // --out writes the same text, and never over an existing file.
     const std::string out = scratch.path("app.qdcfg");

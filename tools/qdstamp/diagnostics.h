@@ -29,14 +29,11 @@ public:
         return false;
     }
     const std::vector<Diagnostic>& items() const { return items_; }
-    // "error: app.qdcfg:12: message" / "warning: app.qdcfg: message"
-    void print(std::ostream& out) const {
-        for (const Diagnostic& d : items_) {
-            out << (d.is_error ? "error: " : "warning: ") << d.file;
-            if (d.line > 0) out << ':' << d.line;
-            out << ": " << d.message << '\n';
-        }
-    }
+    // "error: app.qdcfg:12: message" / "warning: app.qdcfg: message", in the
+    // order a reader fixes them: the files as first named, within a file by
+    // line, errors and warnings together, then what concerns the file as a
+    // whole.
+    void print(std::ostream& out) const;
 
 private:
     std::vector<Diagnostic> items_;

@@ -130,11 +130,12 @@ CFG_ERROR_TITLE = <fill in: your application's name>
 # CFG_MUTEX = <fill in: a name only your application uses, such as ExampleLtd.MyApp>
 # CFG_INSTANCE_TITLE = <fill in: a text of your main window's title>
 
-# The splash picture (give build --splash splash.bmp): shown for
-# CFG_SPLASH_TIMEOUT seconds (1 to 900, 60 when absent), or until your
-# application's first window appears with CFG_SPLASH_UNTIL_WINDOW; with
-# CFG_SPLASH_TIMEOUT_ERROR as well, no window within the time is reported as
-# a failed start.
+# The splash picture (give build --splash splash.png; a PNG keeps transparent
+# and soft edges, a BMP works too; --splash-2x splash@2x.png adds one twice
+# the size for scaled screens): shown for CFG_SPLASH_TIMEOUT seconds (1 to
+# 900, 60 when absent), or until your application's first window appears with
+# CFG_SPLASH_UNTIL_WINDOW; with CFG_SPLASH_TIMEOUT_ERROR as well, no window
+# within the time is reported as a failed start.
 # CFG_SPLASH = true
 # CFG_SPLASH_UNTIL_WINDOW = true
 # CFG_SPLASH_TIMEOUT = 60
