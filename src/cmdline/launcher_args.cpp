@@ -364,11 +364,11 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
     if (options.length > 0) expandVars(args, jvmOptionsText, exePath, exeDirLen);
     if (options.overflowed || args.overflowed) return refuseTooLong(L"The JVM options, with their variables expanded,");
     // Last among the JVM options, so that no option of the file can change it.
+    // Should it not fit, the next piece's check refuses the command line.
     if (restartCount > 0) {
         appendText(args, L"-Dqdlauncher.restarted=");
         appendDecimal(args, restartCount);
         appendChar(args, L' ');
-        if (args.overflowed) return refuseTooLong(L"The restart's system property");
     }
 
     wchar_t module[PATH_CAPACITY];

@@ -242,7 +242,7 @@ ChildRun runConsoleChild(LONG interruptsAtLastEnd) {
     if (restartCount == 0) {
         watchConsoleEvents();
     } else if (consoleInterrupts() != interruptsAtLastEnd) {
-        logLine(L"No restart:\tCtrl+C or Ctrl+Break while no child ran\n");
+        logLine(L"No restart:\tCtrl+C or Ctrl+Break between children\n");
         return CHILD_NOT_STARTED;
     }
     startTick = GetTickCount64();

@@ -134,7 +134,7 @@ int prepareProcess(const wchar_t* argumentText) {
     if (configFaulted()) return PREPARE_FAILED;
     restartExitCode = usableRestartCode(configuredRestart);
     if (restartExitCode == 0 && configuredRestart != 0) {
-        logLine(L"No restarts:\tCFG_RESTART_EXIT_CODE %d is not one of 2 to 255 other than 130 and 143\n", configuredRestart);
+        logLine(L"No restarts:\t%d is not a usable CFG_RESTART_EXIT_CODE\n", configuredRestart);
     }
     return PREPARE_READY;
 }

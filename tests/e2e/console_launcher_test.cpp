@@ -33,12 +33,8 @@ TEST_F(ConsoleLauncherTest, ExitCodesPassThroughWithoutAWindow) {
 
 // A runtime with only java.exe, found through JAVA_HOME; then the private copy.
 TEST_F(ConsoleLauncherTest, JavaExeWhereverTheRuntimeComesFrom) {
-    installRuntime(L"jdk-17");
-    ASSERT_TRUE(writeFileBytes(appDir + L"\\jdk-17\\release", "JAVA_VERSION=\"17.0.1\"\n"));
-    environment[L"JAVA_HOME"] = appDir + L"\\jdk-17";
+    installJavaHomeRuntime();
     records[1] = L"missing";
-    records[2] = L"17";
-    records[31] = L"java_home";
     launch();
     EXPECT_EQ(appDir + L"\\jdk-17\\bin\\java.exe", child().value(L"exe"));
 

@@ -22,6 +22,9 @@ protected:
 
     // Puts the stand-in runtime at appDir\<relative>\bin\javaw.exe.
     void installRuntime(const std::wstring& relative = L"jvm");
+    // An installed Java 17 at appDir\jdk-17, found through JAVA_HOME as the
+    // only runtime source (CFG_MIN_VERSION 17, CFG_RUNTIME_SOURCES java_home).
+    void installJavaHomeRuntime();
     // Makes the test one of the console launcher: its record-free build is
     // stamped, and the runtime's program is the console stand-in java.exe.
     void useConsoleLauncher();
