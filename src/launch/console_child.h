@@ -22,10 +22,9 @@ DWORD consoleCreationFlags();
 
 // Registers onConsoleEvent, once for the launcher's whole run. Called right
 // before the first child is started: until then Ctrl+C ends the launcher as
-// usual. The handler is a routine of this
-// process only; the console's "ignore Ctrl+C" setting
-// (SetConsoleCtrlHandler(NULL, TRUE)) is never used, since a child inherits
-// it and the Java runtime would then ignore Ctrl+C too.
+// usual. The handler is a routine of this process only; the console's
+// "ignore Ctrl+C" setting (SetConsoleCtrlHandler(NULL, TRUE)) is never used,
+// since a child inherits it and the Java runtime would then ignore Ctrl+C too.
 void watchConsoleEvents();
 
 // How many Ctrl+C and Ctrl+Break events the launcher has lived through. A
