@@ -75,6 +75,31 @@ check "$tar: qdstamp --version does not say $version" \
 check "$zip: the launcher's version resource does not say $version" \
     grep -qx "#   FileVersion: $version" <("$lin/qdstamp" show "$win/qdlauncher-bare.exe" 2>/dev/null)
 
+# Exploit mitigations in the released executables' headers: ASLR with 64-bit
+# addresses (large address aware 0x0020; DllCharacteristics HIGH_ENTROPY_VA
+# 0x0020, DYNAMIC_BASE 0x0040) and the relocation table it needs, DEP
+# (NX_COMPAT 0x0100), subsystem version 6.0.
+objdump=$(command -v x86_64-w64-mingw32-objdump || command -v objdump)
+mitigations() {  # mitigations <exe>
+    local header characteristics dll relocations
+    header=$("$objdump" -p "$1") || return 1
+    characteristics=$(awk '$1 == "Characteristics" {print $2}' <<<"$header")
+    dll=$(awk '$1 == "DllCharacteristics" {print $2}' <<<"$header")
+    relocations=$(awk '/Base Relocation Directory/ {print $4}' <<<"$header")
+    [ -n "$characteristics" ] && [ -n "$dll" ] && [ -n "$relocations" ] &&
+        (((characteristics & 0x20) != 0 && (16#$dll & 0x160) == 0x160 && 16#$relocations != 0)) &&
+        grep -Eq '^MajorSubsystemVersion[[:space:]]+6$' <<<"$header" &&
+        grep -Eq '^MinorSubsystemVersion[[:space:]]+0$' <<<"$header"
+}
+for exe in qdlauncher-bare.exe qdlauncher-console-bare.exe qdstamp.exe; do
+    check "$zip: $exe lacks ASLR, DEP, its relocations or subsystem version 6.0" mitigations "$win/$exe"
+done
+# A launcher stamped by qdstamp keeps them.
+stamped=$work/DemoApp.exe
+check "$zip: the demo configuration could not be stamped" \
+    "$lin/qdstamp" build --launcher "$win/qdlauncher-bare.exe" --config "$win/demo/DemoApp.qdcfg" --out "$stamped"
+check "$stamped: stamping dropped ASLR, DEP, the relocations or the subsystem version" mitigations "$stamped"
+
 # The distributed qdstamp is the optimised build: no sanitizer runtime.
 check "$tar: qdstamp is linked with a sanitizer runtime" \
     bash -c "! ldd '$lin/qdstamp' | grep -Eq 'libasan|libubsan'"

@@ -42,9 +42,11 @@ CaptureChannel stdoutCapture;
 BOOL splashShown;
 BOOL waitForChild;
 int splashCountdown = 60;
+int splashSeconds = 60;
 BOOL splashTimeoutIsError;
 BOOL splashUntilWindow;
 HWND splashWindow;
+HBITMAP splashPicture;
 
 void resetChildState() {
     clearText(launcherPath, PATH_CAPACITY);
@@ -82,8 +84,9 @@ void resetLaunchState() {
     reportShown = FALSE;
     childExitCode = 0;
     splashShown = waitForChild = FALSE;
-    splashCountdown = 60;
+    splashCountdown = splashSeconds = 60;
     splashTimeoutIsError = splashUntilWindow = FALSE;
     splashWindow = nullptr;
+    splashPicture = nullptr;
     configFaultRecord = 0;
 }

@@ -82,10 +82,12 @@ extern char stderrHead[CAPTURE_HEAD_BYTES]; // the error output's first bytes, g
 
 extern BOOL splashShown;
 extern BOOL waitForChild;
-extern int splashCountdown;        // seconds
+extern int splashCountdown;        // seconds left
+extern int splashSeconds;          // seconds the countdown started with
 extern BOOL splashTimeoutIsError;
 extern BOOL splashUntilWindow;
 extern HWND splashWindow;
+extern HBITMAP splashPicture;      // the picture given to the static control; nullptr for a layered splash
 
 // Puts every variable back to its value at process start (for tests that run
 // several launches in one process).

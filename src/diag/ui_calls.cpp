@@ -24,7 +24,7 @@ HMODULE loadSystemLibrary(const wchar_t* name) {
 // The names of the members of UserCalls and GdiCalls, in their order.
 constexpr char USER_CALL_NAMES[] =
     "MessageBoxW\0CreateWindowExW\0LoadImageW\0SendMessageW\0GetWindowRect\0GetSystemMetrics\0SetWindowPos\0"
-    "ShowWindow\0UpdateWindow\0SetTimer\0KillTimer\0DestroyWindow\0MsgWaitForMultipleObjectsEx\0PeekMessageW\0"
+    "ShowWindow\0UpdateWindow\0SetTimer\0DestroyWindow\0MsgWaitForMultipleObjectsEx\0PeekMessageW\0"
     "TranslateMessage\0DispatchMessageW\0EnumWindows\0GetWindowThreadProcessId\0GetWindowLongW\0FindWindowExW\0"
     "GetWindowTextW\0SetForegroundWindow\0SetWindowLongW\0UpdateLayeredWindow\0GetDC\0ReleaseDC\0GetDpiForWindow";
 constexpr char GDI_CALL_NAMES[] = "CreateCompatibleDC\0CreateDIBSection\0SelectObject\0DeleteDC\0DeleteObject\0GetDeviceCaps";

@@ -20,7 +20,6 @@ struct UserCalls {
     decltype(&::ShowWindow) ShowWindow;
     decltype(&::UpdateWindow) UpdateWindow;
     decltype(&::SetTimer) SetTimer;
-    decltype(&::KillTimer) KillTimer;
     decltype(&::DestroyWindow) DestroyWindow;
     decltype(&::MsgWaitForMultipleObjectsEx) MsgWaitForMultipleObjectsEx;
     decltype(&::PeekMessageW) PeekMessageW;

@@ -54,10 +54,10 @@ enum ChildRun {
     CHILD_NOT_STARTED, // a restart given up before the start: the last child's code stands
 };
 
-// A failure after the splash window exists: no tick may run inside the
-// report's box.
+// A failure after the splash window exists: the splash goes first, so the
+// report is not shown over it and no tick runs inside the report's box.
 ChildRun failAfterSplash() {
-    stopSplashTimer();
+    endSplash();
     reportError();
     return CHILD_FAILED;
 }
@@ -72,9 +72,10 @@ ChildRun failAfterSplash() {
 // windows at all (the splash, the hidden window of CFG_WAIT, a message box,
 // the shell's COM apartment after a report opened a page), the wait pumps the
 // thread's messages until the child ends, whatever windows the system may have
-// created on the thread, and the splash window is destroyed only then. This
-// keeps one loop for the splash, the wait and the child's end, instead of
-// deciding when no window of the thread could be left.
+// created on the thread, and destroys the hidden window of CFG_WAIT only then
+// (the splash goes as soon as it is hidden). This keeps one loop for the
+// splash, the wait and the child's end, instead of deciding when no window of
+// the thread could be left.
 void waitForChildEnd() {
     if (!userCallsInUse()) {
         WaitForSingleObject(child.hProcess, INFINITE);

@@ -84,12 +84,14 @@ size_t decodeOutput(const char* bytes, size_t count, UINT codePage, wchar_t* out
 }
 
 // A character that cannot upset the message box: a TAB becomes a blank;
-// other control characters (a zero would end the text) and the characters
-// that reorder text (directional overrides and isolates) show as U+FFFD.
+// other control characters (a zero would end the text), the characters that
+// reorder text (directional marks, embeddings, overrides and isolates) and
+// the line and paragraph separators show as U+FFFD.
 wchar_t harmless(wchar_t c) {
     if (c == L'\t') return L' ';
     if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return REPLACEMENT_CHARACTER;
-    if ((c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) return REPLACEMENT_CHARACTER;
+    if (c == 0x061C || c == 0x200E || c == 0x200F) return REPLACEMENT_CHARACTER;
+    if ((c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) return REPLACEMENT_CHARACTER;
     return c;
 }
 
@@ -97,10 +99,9 @@ void appendHarmless(TextBuffer& out, const wchar_t* text, size_t count) {
     for (size_t i = 0; i < count; ++i) appendChar(out, harmless(text[i]));
 }
 
-// The notice after the file names: its first line always, the requirements
-// page and the contact only as the application's own records give them.
+// The support lines at the end of the report: the requirements page and the
+// contact, each only as the application's own records give it.
 void buildSupportNotice(TextBuffer& notice) {
-    appendText(notice, L"\nContains additional information about the process execution.");
     wchar_t value[URL_CAPACITY];
     if (loadConfigString(CFG_REQUIREMENTS_URL, value, URL_CAPACITY) && value[0] != 0) {
         appendText(notice, L"\nMake sure your computer meets the minimum requirements\n");
@@ -114,10 +115,12 @@ void buildSupportNotice(TextBuffer& notice) {
 }
 
 // Appends the excerpt of the error output on a paragraph of its own, with
-// what room messageText has left once `reserved` characters are kept free.
-void appendErrorExcerpt(const CaptureChannel& channel, size_t reserved) {
-    const size_t separators = 3; // "\n\n" before the excerpt, "\n" after it
-    size_t used = textLength(messageText) + reserved + separators;
+// what room messageText has left once the support lines (`notice`, which then
+// become a paragraph of their own after it) are kept free.
+void appendErrorExcerpt(const CaptureChannel& channel, const TextBuffer& notice) {
+    // "\n\n" before the excerpt; one "\n" more before the support lines, if any.
+    size_t separators = 2 + (notice.length > 0 ? 1 : 0);
+    size_t used = textLength(messageText) + notice.length + separators;
     if (used >= MESSAGE_CAPACITY - 1) return;
     size_t room = MESSAGE_CAPACITY - 1 - used;
     size_t limit = room < EXCERPT_MAX_CHARS ? room : EXCERPT_MAX_CHARS;
@@ -125,7 +128,7 @@ void appendErrorExcerpt(const CaptureChannel& channel, size_t reserved) {
         return;
     appendToMessage(L"\n\n");
     appendToMessage(excerptText);
-    appendToMessage(L"\n");
+    if (notice.length > 0) appendToMessage(L"\n");
 }
 
 } // namespace
@@ -213,18 +216,18 @@ void reportQuickFailure() {
     if (elapsed >= QUICK_FAILURE_MS) return;
     if (!stderrSeen && !stdoutSeen) return;
 
-    // The notice is read first: it keeps its room, and the excerpt takes
-    // what is left (a record too long for it explains itself right after the
-    // start-up message).
+    // The support lines are read first: they keep their room, and the
+    // excerpt takes what is left (a record too long for them explains itself
+    // right after the start-up message).
     TextBuffer notice = emptyTextBuffer(noticeText, MESSAGE_CAPACITY);
     buildSupportNotice(notice);
     appendToMessage(L"\n");
     if (stdoutSeen) appendToMessage(stdoutCapture.path[0] != 0 ? stdoutCapture.path : NO_CAPTURE_FILE);
     if (stdoutSeen && stderrSeen) appendToMessage(L"\nAnd file\n");
-    if (stderrSeen) {
-        appendToMessage(stderrCapture.path[0] != 0 ? stderrCapture.path : NO_CAPTURE_FILE);
-        appendErrorExcerpt(stderrCapture, notice.length);
-    }
+    if (stderrSeen) appendToMessage(stderrCapture.path[0] != 0 ? stderrCapture.path : NO_CAPTURE_FILE);
+    // The sentence explains the files, so it follows them at once.
+    appendToMessage(L"\nContains additional information about the process execution.");
+    if (stderrSeen) appendErrorExcerpt(stderrCapture, notice);
     appendToMessage(noticeText);
     // The report is about the child's failed start: the files say what went
     // wrong, no system text does.

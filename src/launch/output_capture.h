@@ -30,11 +30,12 @@ bool collectCapture(CaptureChannel& channel);
 void discardEmptyCapture();
 
 // After the channels were collected: deletes an empty error-output file and,
-// when the child ended with an exit code other than 0, wrote anything, and
-// the run took less than 10 seconds since the child's start, reports the failed start with the names of the capture
-// files, the first lines of the error output and the support notice (its
-// requirements page and contact only when CFG_REQUIREMENTS_URL and
-// CFG_SUPPORT_CONTACT give them). Only channels whose thread ended are read.
+// when the child ended with an exit code other than 0, wrote anything, and the
+// run took less than 10 seconds since the child's start, reports the failed
+// start: the names of the capture files with the sentence that explains them,
+// the first lines of the error output, then the requirements page and the
+// contact as CFG_REQUIREMENTS_URL and CFG_SUPPORT_CONTACT give them. Only
+// channels whose thread ended are read.
 void reportQuickFailure();
 
 enum : size_t {
@@ -47,6 +48,7 @@ enum : size_t {
 // in at most `limit` characters; a line that does not fit is cut (never inside
 // a surrogate pair) and ends with "...". Valid UTF-8 is read as UTF-8, other
 // bytes in `codePage`; a sequence the end of `bytes` cuts short is left out.
-// CR LF, CR and LF each end a line; TAB becomes a blank and other control or
-// direction-changing characters U+FFFD. Returns the excerpt's length.
+// CR LF, CR and LF each end a line; TAB becomes a blank, and other control
+// characters, direction-changing characters and the line and paragraph
+// separators U+FFFD. Returns the excerpt's length.
 size_t formatOutputExcerpt(const char* bytes, size_t count, UINT codePage, wchar_t* out, size_t limit);

@@ -4,6 +4,7 @@
 #include "core/bounded_text.h"
 #include "core/failure.h"
 #include "core/launch_state.h"
+#include "diag/debug_log.h"
 #include "diag/error_report.h"
 #include "diag/ui_calls.h"
 #include "launch/splash_picture.h"
@@ -17,11 +18,6 @@ const int SPLASH_LONGEST_SECONDS = 900;
 const wchar_t NO_SPLASH_SWITCH[] = L"--qd-no-splash";
 const size_t NO_SPLASH_SWITCH_LENGTH = sizeof(NO_SPLASH_SWITCH) / sizeof(wchar_t) - 1;
 
-void hideSplash() {
-    splashShown = FALSE;
-    user32.ShowWindow(splashWindow, SW_HIDE);
-}
-
 // The records that shape a shown splash. The countdown text is measured here
 // rather than read with a capacity: an over-long value is just an invalid
 // number of seconds, not damage to the configuration.
@@ -29,7 +25,7 @@ void readSplashSettings(const wchar_t* argumentText) {
     const wchar_t* timeout = nullptr;
     size_t length = 0;
     if (findConfigRecord(CFG_SPLASH_TIMEOUT, &timeout, &length) == RECORD_FOUND) {
-        splashCountdown = splashCountdownFor(timeout, length);
+        splashCountdown = splashSeconds = splashCountdownFor(timeout, length);
     }
     splashTimeoutIsError =
         loadConfigBool(CFG_SPLASH_TIMEOUT_ERROR) && !containsText(argumentText, L"--qd-no-splash-err");
@@ -55,6 +51,9 @@ bool showStaticPicture(HINSTANCE instance, WORD id, int width, int height, int s
         noteFailedCall();
         return false;
     }
+    // The launcher keeps the picture to delete it with the window: the
+    // control never deletes a bitmap it was given.
+    splashPicture = static_cast<HBITMAP>(picture);
     user32.SendMessageW(splashWindow, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
 
     RECT frame = {};
@@ -193,49 +192,73 @@ bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText) 
     return true;
 }
 
-void stopSplashTimer() {
-    if (splashWindow == nullptr) return;
-    user32.KillTimer(splashWindow, SPLASH_TIMER_ID);
-}
-
 void endSplash() {
     if (splashWindow == nullptr) return;
-    // Destroying the window also ends its timer.
+    // The control hands back the bitmap it shows: the one it was given, or a
+    // copy it made of a picture with alpha, which is then the launcher's to
+    // delete too.
+    HGDIOBJ shown = nullptr;
+    if (splashPicture != nullptr) {
+        shown = reinterpret_cast<HGDIOBJ>(user32.SendMessageW(splashWindow, STM_SETIMAGE, IMAGE_BITMAP, 0));
+    }
+    // The timer and a layered window's surface go with the window.
     user32.DestroyWindow(splashWindow);
     splashWindow = nullptr;
     splashShown = FALSE;
+    if (splashPicture != nullptr && bindGdiCalls()) {
+        if (shown != nullptr && shown != splashPicture) gdi32.DeleteObject(shown);
+        gdi32.DeleteObject(splashPicture);
+    }
+    splashPicture = nullptr;
 }
 
-void CALLBACK splashTimerProc(HWND window, UINT, UINT_PTR, DWORD) {
-    if (splashShown) {
-        if (splashCountdown <= 0) {
-            hideSplash();
-            if (splashUntilWindow && splashTimeoutIsError) {
-                // The application showed no window in time. No tick may run
-                // while the report is open (its box dispatches our timer); the
-                // report is about the start, so no system text goes with it.
-                user32.KillTimer(window, SPLASH_TIMER_ID);
-                clearFailureCode();
-                reportError();
-                return;
-            }
-        } else {
-            --splashCountdown;
-            if (splashUntilWindow) user32.EnumWindows(findChildWindowProc, 0);
-        }
+namespace {
+
+// The end of the countdown as a failed start: the application showed no
+// window in time. The report says so, after the start-up message, and is about
+// the start: no system text goes with it.
+void reportNoWindowInTime() {
+    logLine(L"Splash timeout:\tno window of the application within %d s\n", splashSeconds);
+    wchar_t reason[96];
+    TextBuffer b = emptyTextBuffer(reason, 96);
+    appendText(b, L"The application did not show its window within ");
+    appendDecimal(b, splashSeconds);
+    appendText(b, splashSeconds == 1 ? L" second." : L" seconds.");
+    explainFailure(reason);
+    reportError();
+}
+
+} // namespace
+
+// The splash goes as soon as it is hidden: its window (with a layered window's
+// surface, several megabytes for a large picture) and its picture are
+// released then, not when the application ends. The wait needs no window of
+// its own after it: it dispatches this thread's messages whatever windows
+// remain (launcher_main.cpp).
+void CALLBACK splashTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+    if (!splashShown) return;
+    if (splashCountdown <= 0) {
+        // Gone before the report, so that no tick runs inside the report's
+        // box (which dispatches this thread's timers) and the box is not
+        // shown over the splash.
+        endSplash();
+        if (splashUntilWindow && splashTimeoutIsError) reportNoWindowInTime();
+        return;
     }
-    // Once the splash is gone there is nothing left to count or watch.
-    if (!splashShown) user32.KillTimer(window, SPLASH_TIMER_ID);
+    --splashCountdown;
+    if (splashUntilWindow) user32.EnumWindows(findChildWindowProc, 0);
+    if (!splashShown) endSplash();
 }
 
 // Only a visible top-level window of the child's own process counts: a window
 // the application has created but not shown yet, or one of a process it
-// started, leaves the splash up.
+// started, leaves the splash up. The tick takes the splash down once the
+// enumeration is over.
 BOOL CALLBACK findChildWindowProc(HWND window, LPARAM) {
     DWORD owner = 0;
     user32.GetWindowThreadProcessId(window, &owner);
     if (owner == 0 || owner != child.dwProcessId) return TRUE;
     if ((static_cast<DWORD>(user32.GetWindowLongW(window, GWL_STYLE)) & WS_VISIBLE) == 0) return TRUE;
-    hideSplash();
+    splashShown = FALSE;
     return FALSE;
 }

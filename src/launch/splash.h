@@ -5,10 +5,11 @@
 // or 2 (made for twice the pixel density) on a monitor of 150 % and more; it
 // is scaled to keep its physical size on the monitor, and a picture with
 // alpha makes the window a layered one (splash_picture.h). Each tick counts the
-// splash down and looks for the child's first visible window; the timer stops
-// once the splash is gone. With CFG_WAIT alone the window exists, hidden and
-// without a timer. The launcher's wait for the child dispatches the messages
-// of this thread until the child ends and then destroys the window (see
+// splash down and looks for the child's first visible window; once the splash
+// is hidden, its window, timer and picture are released at once. With
+// CFG_WAIT alone the window exists, hidden and without a timer. The
+// launcher's wait for the child dispatches the messages of this thread until
+// the child ends and then destroys what window is left (see
 // launcher_main.cpp). Everything runs on the main thread, inside that wait (or
 // inside the loop of a report's message box).
 #pragma once
@@ -27,11 +28,9 @@ const size_t SPLASH_TIMEOUT_CAPACITY = 10;
 // messageText and failureCode ready for the report.
 bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText);
 
-// Stops the timer, so that no tick runs inside the box of a report that ends
-// the run before the child is waited for.
-void stopSplashTimer();
-
-// Destroys splashWindow (and with it the timer) once the child has ended.
+// Stops the timer, destroys splashWindow and deletes the picture the launcher
+// loaded for it: when the splash is hidden, before a report that ends the run,
+// and once the child has ended. Nothing when there is no window.
 void endSplash();
 
 // Pixels per inch of the monitor the splash appears on: the primary one,

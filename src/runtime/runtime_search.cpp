@@ -88,6 +88,14 @@ int refuseLongRegisteredRuntime() {
     return 0;
 }
 
+// Without a message of the vendor's own for it, the report of a missing
+// bundled runtime names the folder looked in, after the start-up message.
+void nameMissingRuntime() {
+    if (runtimeHome[0] == 0) return;
+    explainFailureAbout(L"The Java runtime was not found in the folder ", runtimeHome,
+                        L" (" QD_RUNTIME_PROGRAM_IN_BIN L" is missing).");
+}
+
 // First stage: CFG_RUNTIME_DIR, relative to the executable's directory unless
 // it starts with a backslash or a drive letter and colon. 0 only when the
 // launch must be refused; otherwise runtimeHome holds the configured home (or
@@ -198,7 +206,9 @@ int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
         if (listed == SOURCES_LISTED) logLine(L"Runtime sources:\tnot searched without CFG_MIN_VERSION\n");
         // The message says what is missing; the probe's "not found" adds nothing.
         clearFailureCode();
-        loadConfigString(MSG_RUNTIME_DIR_ERROR, messageText, MESSAGE_CAPACITY);
+        if (!loadConfigString(MSG_RUNTIME_DIR_ERROR, messageText, MESSAGE_CAPACITY) && !configFaulted()) {
+            nameMissingRuntime();
+        }
         return 0;
     }
     loadConfigString(CFG_MAX_VERSION, maxVersion, NAME_CAPACITY);

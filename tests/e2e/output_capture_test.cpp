@@ -8,8 +8,8 @@ using namespace e2e;
 
 namespace {
 
-// The notice's first line; the requirements page and the contact follow only
-// when the application's records give them.
+// The sentence right after the file names; the requirements page and the
+// contact end the report only when the application's records give them.
 const std::wstring SUPPORT_NOTICE = L"\nContains additional information about the process execution.";
 const std::wstring STARTUP_ERROR = L"An error occurred while starting the application.";
 
@@ -43,13 +43,13 @@ TEST_F(CaptureTest, QuickFailureShowsTheErrorOutputAndOnlyTheAddressesStamped) {
     const struct {
         const wchar_t* requirementsUrl; // nullptr: record 34 absent
         const wchar_t* contact;         // nullptr: record 35 absent
-        std::wstring notice;
+        std::wstring support;
     } cases[] = {
-        {nullptr, nullptr, SUPPORT_NOTICE},
+        {nullptr, nullptr, L""},
         {L"https://example.com/myapp/requirements", L"help@example.com",
-         SUPPORT_NOTICE + L"\nMake sure your computer meets the minimum requirements"
-                          L"\nhttps://example.com/myapp/requirements"
-                          L"\nContact help@example.com for further information."},
+         L"\n\nMake sure your computer meets the minimum requirements"
+         L"\nhttps://example.com/myapp/requirements"
+         L"\nContact help@example.com for further information."},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -66,10 +66,10 @@ TEST_F(CaptureTest, QuickFailureShowsTheErrorOutputAndOnlyTheAddressesStamped) {
         EXPECT_EQ(0u, path.rfind(tempDirectory() + L"QD_", 0));
         EXPECT_EQ(error, readFileBytes(path));
         ASSERT_EQ(1u, run.dialogs.size());
-        EXPECT_EQ(STARTUP_ERROR + L"\n" + path +
+        EXPECT_EQ(STARTUP_ERROR + L"\n" + path + SUPPORT_NOTICE +
                       L"\n\nError: Could not find or load main class com.example.Main"
-                      L"\nCaused by: java.lang.ClassNotFoundException: com.example.Main\n" +
-                      c.notice,
+                      L"\nCaused by: java.lang.ClassNotFoundException: com.example.Main" +
+                      c.support,
                   run.dialogs[0].text);
         EXPECT_EQ(L"QDLauncher", run.dialogs[0].title);
         if (!c.contact) {
@@ -113,7 +113,7 @@ TEST_F(CaptureTest, StandardOutputIsCapturedOnRequestAndNamedFirst) {
     EXPECT_EQ("hello err\n", readFileBytes(err));
     EXPECT_EQ("hello out\n", readFileBytes(out));
     ASSERT_EQ(1u, run.dialogs.size());
-    EXPECT_EQ(STARTUP_ERROR + L"\n" + out + L"\nAnd file\n" + err + L"\n\nhello err\n" + SUPPORT_NOTICE,
+    EXPECT_EQ(STARTUP_ERROR + L"\n" + out + L"\nAnd file\n" + err + SUPPORT_NOTICE + L"\n\nhello err",
               run.dialogs[0].text);
     ChildRecord received = child();
     EXPECT_EQ(L"pipe", received.value(L"stdout"));

@@ -36,6 +36,13 @@ bool splashVisible(DWORD pid) {
     return false;
 }
 
+bool hasSplashWindow(DWORD pid) {
+    for (const WindowInfo& window : topLevelWindows(pid)) {
+        if (isSplash(window)) return true;
+    }
+    return false;
+}
+
 bool anyVisibleWindow(const std::vector<WindowInfo>& windows) {
     for (const WindowInfo& window : windows) {
         if (window.visible) return true;
@@ -264,13 +271,16 @@ TEST_F(SplashTest, ApplicationWithoutAWindowInTimeIsReportedAndStillWaitedFor) {
     EXPECT_EQ(7u, run.exitCode) << "the child's exit code, after the report";
     EXPECT_TRUE(upWhileStarting) << "a window the application has not shown leaves the splash up";
     ASSERT_EQ(1u, run.dialogs.size());
-    EXPECT_EQ(STARTUP_ERROR, run.dialogs[0].text);
+    EXPECT_EQ(std::wstring(STARTUP_ERROR) + L"\n\nThe application did not show its window within 2 seconds.",
+              run.dialogs[0].text);
     EXPECT_EQ(L"QDLauncher", run.dialogs[0].title);
     EXPECT_FALSE(upDuringReport) << "the splash is hidden before the report";
     // Three ticks: two count the 2 seconds down, the third ends the splash.
     EXPECT_GE(run.dialogs[0].seenAtMs, 2500u);
     std::string log = logBytes();
     EXPECT_NE(std::string::npos, log.find("Launcher args:")) << log;
+    const std::string lastLine = "\r\nSplash timeout:\tno window of the application within 2 s\r\n";
+    EXPECT_EQ(log.size() - lastLine.size(), log.rfind(lastLine)) << "the last line, written before the report\n" << log;
     EXPECT_EQ(std::string::npos, log.find("Exit code")) << "the report closed the log\n" << log;
 }
 
@@ -347,22 +357,36 @@ TEST_F(SplashTest, WaitingShowsNoWindowAndEndsSoonAfterTheApplication) {
     }
 }
 
-TEST_F(SplashTest, FailureAfterTheWaitWindowExistsLeavesTheReportUpUntilAnswered) {
-    records[11] = L"true"; // CFG_WAIT: the window and its timer exist before the child is started
-    ASSERT_TRUE(writeFileBytes(appDir + L"\\jvm\\bin\\javaw.exe", "this is not a program"));
-    bool stayedOpen = false;
-    RunResult run = launch(L"", [&](const Dialog& box) {
-        stayedOpen = staysOpen(box.window);
-        return Press::Ok;
-    });
+TEST_F(SplashTest, FailureAfterTheWindowExistsIsReportedWithoutTheSplashAndStaysUpUntilAnswered) {
+    const struct {
+        const char* name;
+        WORD record; // the window and, for the splash, its timer exist before the child is started
+    } cases[] = {{"the wait's window", 11}, {"the splash", 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp(); // a launcher of its own
+        records[c.record] = L"true";
+        if (c.record == 4) addSplashPicture();
+        ASSERT_TRUE(writeFileBytes(appDir + L"\\jvm\\bin\\javaw.exe", "this is not a program"));
+        bool stayedOpen = false;
+        bool splashDuringReport = true;
+        RunResult run = launch(L"", [&](const Dialog& box) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(box.window, &pid);
+            splashDuringReport = splashVisible(pid);
+            stayedOpen = staysOpen(box.window);
+            return Press::Ok;
+        });
 
-    EXPECT_EQ(1u, run.exitCode);
-    ASSERT_EQ(1u, run.dialogs.size());
-    EXPECT_TRUE(stayedOpen) << "the box closed by itself";
-    EXPECT_EQ(std::wstring(STARTUP_ERROR) + L"\n\n" + systemErrorText(ERROR_BAD_EXE_FORMAT), run.dialogs[0].text);
+        EXPECT_EQ(1u, run.exitCode);
+        ASSERT_EQ(1u, run.dialogs.size());
+        EXPECT_TRUE(stayedOpen) << "the box closed by itself";
+        EXPECT_FALSE(splashDuringReport) << "the report is shown over the splash";
+        EXPECT_EQ(std::wstring(STARTUP_ERROR) + L"\n\n" + systemErrorText(ERROR_BAD_EXE_FORMAT), run.dialogs[0].text);
+    }
 }
 
-TEST_F(SplashTest, LauncherWindowsKeepAnsweringWhileTheApplicationRunsAfterTheSplash) {
+TEST_F(SplashTest, SplashWindowGoesWithTheSplashAndTheLauncherKeepsAnsweringMessages) {
     applicationWithoutVisibleWindow();
     records[7] = L"true"; // CFG_SPLASH_TIMEOUT_ERROR
     addSplashPicture();
@@ -380,6 +404,7 @@ TEST_F(SplashTest, LauncherWindowsKeepAnsweringWhileTheApplicationRunsAfterTheSp
         bool reported = false;
         HWND report = nullptr;
         bool looked = false;
+        bool splashReleased = false;
         std::vector<WindowInfo> windows;
         std::vector<bool> answered;
         whileRunning = [&](DWORD pid) {
@@ -388,6 +413,7 @@ TEST_F(SplashTest, LauncherWindowsKeepAnsweringWhileTheApplicationRunsAfterTheSp
                                               : fileExists(flag(L"shown")) && !splashVisible(pid);
             if (!splashGone) return;
             looked = true;
+            splashReleased = waitUntil([&] { return !hasSplashWindow(pid); }, 3000);
             windows = topLevelWindows(pid);
             for (const WindowInfo& window : windows) answered.push_back(answersMessages(window.handle));
             raise(L"release");
@@ -400,6 +426,7 @@ TEST_F(SplashTest, LauncherWindowsKeepAnsweringWhileTheApplicationRunsAfterTheSp
 
         EXPECT_EQ(c.timeoutReport ? 7u : 8u, run.exitCode);
         ASSERT_TRUE(looked) << "the splash never went";
+        EXPECT_TRUE(splashReleased) << "the hidden splash window lives on while the application runs";
         EXPECT_EQ(c.timeoutReport ? 1u : 0u, run.dialogs.size());
         for (size_t i = 0; i < windows.size(); ++i) {
             EXPECT_TRUE(answered[i]) << narrow(windows[i].className) << " window left without a message loop";

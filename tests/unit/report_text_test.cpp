@@ -89,9 +89,9 @@ BOOL WINAPI anyShow(HWND, int) {
     return TRUE;
 }
 BOOL WINAPI anyUpdate(HWND) { return TRUE; }
-BOOL WINAPI stopTimer(HWND, UINT_PTR) {
-    SetLastError(ERROR_INVALID_PARAMETER); // a timer that never ran
-    return FALSE;
+BOOL WINAPI destroyWindow(HWND) {
+    SetLastError(junk);
+    return TRUE;
 }
 
 class ReportTextTest : public ::testing::Test {
@@ -135,7 +135,7 @@ protected:
         user32.CreateWindowExW = createSplashWindow;
         user32.LoadImageW = loadPicture;
         user32.SetTimer = startTimer;
-        user32.KillTimer = stopTimer;
+        user32.DestroyWindow = destroyWindow;
         user32.SendMessageW = anySendMessage;
         user32.GetWindowRect = anyWindowRect;
         user32.GetSystemMetrics = anyMetric;
@@ -184,13 +184,25 @@ protected:
     UserCalls real;
 };
 
-TEST_F(ReportTextTest, MissingBundledRuntimeShowsItsMessageAlone) {
-    forEveryJunkCode([&] {
-        startRun({{1, L"jvm"}, {101, STARTUP_ERROR}, {102, L"The bundled runtime is missing."}});
-        loadStartupMessage();
-        EXPECT_EQ(0, step([&] { return locateRuntime(exePath, exeDirLen); }));
-        EXPECT_EQ(L"The bundled runtime is missing.", report());
-    });
+TEST_F(ReportTextTest, MissingBundledRuntimeShowsItsMessageElseNamesTheFolder) {
+    const struct {
+        e2e::Records records;
+        std::wstring report;
+    } cases[] = {
+        {{{1, L"jvm"}, {101, STARTUP_ERROR}, {102, L"The bundled runtime is missing."}},
+         L"The bundled runtime is missing."},
+        {{{1, L"jvm"}, {101, STARTUP_ERROR}},
+         std::wstring(STARTUP_ERROR) + L"\n\nThe Java runtime was not found in the folder " + app() +
+             L"\\jvm (bin\\javaw.exe is missing)."},
+    };
+    for (const auto& c : cases) {
+        forEveryJunkCode([&] {
+            startRun(c.records);
+            loadStartupMessage();
+            EXPECT_EQ(0, step([&] { return locateRuntime(exePath, exeDirLen); }));
+            EXPECT_EQ(c.report, report());
+        });
+    }
 }
 
 TEST_F(ReportTextTest, NoSuitableRuntimeShowsTheVersionRequirementAlone) {
@@ -290,7 +302,7 @@ TEST_F(ReportTextTest, SplashThatCannotBeSetUpShowsTheFailedCallsReason) {
             splashShown = TRUE;
             EXPECT_FALSE(step([] { return startSplash(GetModuleHandleW(nullptr), SW_SHOWNORMAL, L""); }));
             step([] {
-                stopSplashTimer(); // as the run does before this report
+                endSplash(); // as the run does before this report
                 return 0;
             });
             EXPECT_EQ(withSystemText(std::wstring(STARTUP_ERROR) + c.explanation, c.code), report());
@@ -298,12 +310,13 @@ TEST_F(ReportTextTest, SplashThatCannotBeSetUpShowsTheFailedCallsReason) {
     }
 }
 
-TEST_F(ReportTextTest, SplashTimeoutShowsTheStartupMessageAlone) {
+TEST_F(ReportTextTest, SplashTimeoutSaysTheApplicationShowedNoWindowInTime) {
     forEveryJunkCode([&] {
         startRun({{101, STARTUP_ERROR}});
         loadStartupMessage();
         splashWindow = SPLASH;
         splashShown = TRUE;
+        splashSeconds = 30;
         splashCountdown = 0;
         splashUntilWindow = TRUE;
         splashTimeoutIsError = TRUE;
@@ -312,16 +325,18 @@ TEST_F(ReportTextTest, SplashTimeoutShowsTheStartupMessageAlone) {
             return 0;
         });
         ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ(STARTUP_ERROR, boxes[0]);
+        EXPECT_EQ(std::wstring(STARTUP_ERROR) + L"\n\nThe application did not show its window within 30 seconds.",
+                  boxes[0]);
     });
 }
 
-TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlone) {
+TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileItsSentenceTheExcerptAndTheSupportLinesAlone) {
     const std::wstring firstLine = L"\nContains additional information about the process execution.";
     const std::wstring url = L"https://example.com/" + std::wstring(235, L'u');
     const std::wstring contact = std::wstring(243, L'c') + L"@example.com";
-    const std::wstring fullNotice = firstLine + L"\nMake sure your computer meets the minimum requirements\n" + url +
-                                    L"\nContact " + contact + L" for further information.";
+    const std::wstring support =
+        L"\nMake sure your computer meets the minimum requirements\n" + url + L"\nContact " + contact + L" for further information.";
+    const std::wstring fullNotice = firstLine + support;
     const size_t pathLine = 17; // "\nC:\Temp\QD_1.tmp"
     // A start-up message that leaves the notice just enough room.
     const std::wstring longStart(MESSAGE_CAPACITY - 1 - pathLine - fullNotice.size(), L's');
@@ -334,7 +349,7 @@ TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlon
         {"no output kept, no addresses", {{101, STARTUP_ERROR}}, "",
          std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp" + firstLine},
         {"an empty address is none", {{101, STARTUP_ERROR}, {34, L""}, {35, L""}}, "Error: x\n",
-         std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp\n\nError: x\n" + firstLine},
+         std::wstring(STARTUP_ERROR) + L"\nC:\\Temp\\QD_1.tmp" + firstLine + L"\n\nError: x"},
         {"an address too long explains itself first", {{101, STARTUP_ERROR}, {35, std::wstring(256, L'c')}}, "",
          std::wstring(STARTUP_ERROR) +
              L"\n\nThe launcher's configuration is damaged: record 35 is longer than the 255 characters it may hold."
@@ -343,8 +358,8 @@ TEST_F(ReportTextTest, QuickFailureShowsTheCaptureFileTheExcerptAndTheNoticeAlon
         {"the excerpt gives way to the notice", {{101, longStart}, {34, url}, {35, contact}}, std::string(900, 'x'),
          longStart + L"\nC:\\Temp\\QD_1.tmp" + fullNotice},
         {"what is left goes to the excerpt", {{101, L"s"}, {34, url}, {35, contact}}, std::string(900, 'x'),
-         L"s\nC:\\Temp\\QD_1.tmp\n\n" + std::wstring(MESSAGE_CAPACITY - 1 - 1 - pathLine - 3 - fullNotice.size() - 3, L'x') + L"...\n" +
-             fullNotice},
+         L"s\nC:\\Temp\\QD_1.tmp" + firstLine + L"\n\n" +
+             std::wstring(MESSAGE_CAPACITY - 1 - 1 - pathLine - 3 - fullNotice.size() - 3, L'x') + L"...\n" + support},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
