@@ -15,9 +15,11 @@ TEST(Restart, OnlyCodesNoOtherEndGivesCanAskForIt) {
     for (int refused : {0, 1, 130, 143, 256, 259, -1, -1073741819}) EXPECT_EQ(0u, usableRestartCode(refused)) << refused;
 }
 
-TEST(Restart, FollowsTheRequestUnlessSomethingSpeaksAgainstIt) {
+// The request itself, the code passing through and the bound of quick
+// restarts are shown end to end; here what the launcher cannot be made to
+// meet there.
+TEST(Restart, RequestRefusedWhenSomethingSpeaksAgainstIt) {
     const ULONGLONG quick = QUICK_RUN_MS - 1;
-    const ULONGLONG slow = QUICK_RUN_MS;
     const struct {
         const char* why;
         RestartHistory before;
@@ -26,16 +28,11 @@ TEST(Restart, FollowsTheRequestUnlessSomethingSpeaksAgainstIt) {
         int quickRestartsAfter;
     } cases[] = {
         {"restarts off", {0, true, 0}, {23, quick, false, false}, RESTART_NOT_ASKED, 0},
-        {"another code", {23, true, 0}, {0, quick, false, false}, RESTART_NOT_ASKED, 0},
-        {"asked", {23, true, 0}, {23, quick, false, false}, RESTART_GO, 1},
         {"asked after a report", {23, true, 0}, {23, quick, true, false}, RESTART_AFTER_REPORT, 0},
         {"capture still running", {23, true, 0}, {23, quick, false, true}, RESTART_CAPTURE_HELD, 0},
         {"no saved environment", {23, false, 0}, {23, quick, false, false}, RESTART_NO_ENVIRONMENT, 0},
-        {"last quick restart allowed", {23, true, QUICK_RESTARTS_MAX - 1}, {23, quick, false, false}, RESTART_GO,
-         QUICK_RESTARTS_MAX},
-        {"one quick restart too many", {23, true, QUICK_RESTARTS_MAX}, {23, quick, false, false}, RESTART_TOO_OFTEN,
-         QUICK_RESTARTS_MAX},
-        {"a longer run starts the count anew", {23, true, QUICK_RESTARTS_MAX}, {23, slow, false, false}, RESTART_GO, 0},
+        {"a longer run starts the count anew", {23, true, QUICK_RESTARTS_MAX}, {23, QUICK_RUN_MS, false, false},
+         RESTART_GO, 0},
     };
     for (const auto& c : cases) {
         RestartHistory history = c.before;
@@ -65,21 +62,19 @@ std::wstring variable(const wchar_t* name) {
     return GetEnvironmentVariableW(name, value, 64) == 0 ? L"(none)" : value;
 }
 
+// A variable set since the save goes, one removed comes back, one changed gets its value again.
 TEST(Restart, SavedEnvironmentComesBackWhole) {
-    SetEnvironmentVariableW(L"QDU_KEPT", L"start");
-    SetEnvironmentVariableW(L"QDU_REMOVED", L"start");
-    SetEnvironmentVariableW(L"QDU_ADDED", nullptr);
+    const wchar_t* const names[] = {L"QDU_ADDED", L"QDU_REMOVED", L"QDU_CHANGED"};
+    const wchar_t* const before[] = {nullptr, L"start", L"start"};
+    const wchar_t* const after[] = {L"new", nullptr, L"start;changed"};
+    for (int i = 0; i < 3; ++i) SetEnvironmentVariableW(names[i], before[i]);
     ASSERT_TRUE(saveEnvironment());
-    SetEnvironmentVariableW(L"QDU_KEPT", L"start;changed");
-    SetEnvironmentVariableW(L"QDU_REMOVED", nullptr);
-    SetEnvironmentVariableW(L"QDU_ADDED", L"new");
-
+    for (int i = 0; i < 3; ++i) SetEnvironmentVariableW(names[i], after[i]);
     ASSERT_TRUE(restoreEnvironment());
-    EXPECT_EQ(L"start", variable(L"QDU_KEPT"));
-    EXPECT_EQ(L"start", variable(L"QDU_REMOVED"));
-    EXPECT_EQ(L"(none)", variable(L"QDU_ADDED"));
-    SetEnvironmentVariableW(L"QDU_KEPT", nullptr);
-    SetEnvironmentVariableW(L"QDU_REMOVED", nullptr);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(before[i] != nullptr ? before[i] : L"(none)", variable(names[i]));
+        SetEnvironmentVariableW(names[i], nullptr);
+    }
 }
 
 } // namespace
