@@ -142,16 +142,16 @@ int applyMaxHeap(TextBuffer& args, unsigned long long freeBytes, int minMb, int 
 }
 
 void sizeInitialHeap(unsigned long long freeBytes) {
-    int floorMb = loadConfigInt(CFG_INITIAL_HEAP_MB);
-    int percent = loadConfigInt(CFG_INITIAL_HEAP_PERCENT);
+    int floorMb = loadConfigInt<CFG_INITIAL_HEAP_MB>();
+    int percent = loadConfigInt<CFG_INITIAL_HEAP_PERCENT>();
     TextBuffer args = textBufferOver(launcherArgs, LONG_TEXT_CAPACITY);
     applyInitialHeap(args, freeBytes, floorMb, percent);
 }
 
 int sizeMaxHeap(unsigned long long freeBytes) {
-    int minMb = loadConfigInt(CFG_MIN_HEAP_MB);
-    int preferredMb = loadConfigInt(CFG_PREFERRED_HEAP_MB);
-    int maxMb = loadConfigInt(CFG_MAX_HEAP_MB);
+    int minMb = loadConfigInt<CFG_MIN_HEAP_MB>();
+    int preferredMb = loadConfigInt<CFG_PREFERRED_HEAP_MB>();
+    int maxMb = loadConfigInt<CFG_MAX_HEAP_MB>();
     // A damaged record must not lead to a question about a wrong figure.
     if (configFaulted()) return 0;
     TextBuffer args = textBufferOver(launcherArgs, LONG_TEXT_CAPACITY);

@@ -12,13 +12,11 @@
 #include "config/var_expansion.h"
 #include "core/failure.h"
 #include "core/launch_state.h"
+#include "core/launcher_switches.h"
 #include "core/name_pattern.h"
 #include "diag/debug_log.h"
 
 namespace {
-
-const wchar_t SWITCH_PREFIX[] = L"--qd-";
-const size_t SWITCH_PREFIX_LENGTH = 5;
 
 wchar_t jvmOptionsText[LONG_TEXT_CAPACITY];
 // The classpath and then the module path: one is appended before the other is read.
@@ -187,6 +185,8 @@ enum PathListRecord { LIST_ABSENT, LIST_EXPANDED, LIST_REFUSED };
 
 // Reads the path list `id` and expands it into expandedPathList before it is
 // split, so one variable may hold several items.
+static_assert(recordCapacity(CFG_CLASSPATH) <= LONG_TEXT_CAPACITY && recordCapacity(CFG_MODULE_PATH) <= LONG_TEXT_CAPACITY,
+              "the path lists are read into rawPathList");
 PathListRecord expandPathList(WORD id, const PathList& list, TextBuffer& expanded, const wchar_t* exePath,
                               size_t exeDirLen) {
     if (!loadConfigString(id, rawPathList, LONG_TEXT_CAPACITY)) return configFaulted() ? LIST_REFUSED : LIST_ABSENT;
@@ -303,10 +303,10 @@ int appendUserArguments(TextBuffer& args, const wchar_t* argumentText) {
 }
 
 bool endsWithSwitchPrefix(const wchar_t* text, size_t length) {
-    if (length < SWITCH_PREFIX_LENGTH) return false;
-    const wchar_t* tail = text + length - SWITCH_PREFIX_LENGTH;
-    for (size_t i = 0; i < SWITCH_PREFIX_LENGTH; ++i) {
-        if (tail[i] != SWITCH_PREFIX[i]) return false;
+    if (length < LAUNCHER_SWITCH_PREFIX_LENGTH) return false;
+    const wchar_t* tail = text + length - LAUNCHER_SWITCH_PREFIX_LENGTH;
+    for (size_t i = 0; i < LAUNCHER_SWITCH_PREFIX_LENGTH; ++i) {
+        if (tail[i] != LAUNCHER_SWITCH_PREFIX[i]) return false;
     }
     return true;
 }
@@ -324,7 +324,7 @@ size_t stripLauncherSwitches(wchar_t* text) {
     while (text[next] != 0) {
         text[kept++] = text[next++];
         if (!endsWithSwitchPrefix(text, kept)) continue;
-        size_t switchStart = kept - SWITCH_PREFIX_LENGTH;
+        size_t switchStart = kept - LAUNCHER_SWITCH_PREFIX_LENGTH;
         // Only a space ends a switch (no tab, no quote); the prefix itself holds none.
         size_t space = next;
         while (text[space] != 0 && text[space] != L' ') ++space;
@@ -354,7 +354,7 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
 
     // The configured JVM options and a blank, then the options file's.
     TextBuffer options = emptyTextBuffer(jvmOptionsText, LONG_TEXT_CAPACITY);
-    if (loadConfigString(CFG_JVM_OPTIONS, jvmOptionsText, LONG_TEXT_CAPACITY)) {
+    if (loadConfigString<CFG_JVM_OPTIONS>(jvmOptionsText)) {
         options = textBufferOver(jvmOptionsText, LONG_TEXT_CAPACITY);
         appendChar(options, L' ');
     }
@@ -374,12 +374,12 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
     wchar_t module[PATH_CAPACITY];
     wchar_t jarText[PATH_CAPACITY] = {};
     wchar_t mainClass[NAME_CAPACITY] = {};
-    if (loadConfigString(CFG_MODULE, module, PATH_CAPACITY)) {
+    if (loadConfigString<CFG_MODULE>(module)) {
         if (!appendModuleForm(args, module, exePath, exeDirLen)) return 0;
     } else {
         if (configFaulted()) return 0;
-        loadConfigString(CFG_JAR, jarText, PATH_CAPACITY);
-        bool classpathForm = loadConfigString(CFG_MAIN_CLASS, mainClass, NAME_CAPACITY) != 0;
+        loadConfigString<CFG_JAR>(jarText);
+        bool classpathForm = loadConfigString<CFG_MAIN_CLASS>(mainClass) != 0;
         if (configFaulted()) return 0;
         if (classpathForm) {
             if (!appendClasspathForm(args, jarText, mainClass, exePath, exeDirLen, jarInExe)) return 0;
@@ -389,7 +389,7 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
     }
     if (configFaulted()) return 0;
 
-    if (loadConfigString(CFG_APP_ARGS, appArgs, LONG_TEXT_CAPACITY)) {
+    if (loadConfigString<CFG_APP_ARGS>(appArgs)) {
         appendChar(args, L' ');
         appendText(args, appArgs);
     }

@@ -75,14 +75,14 @@ int loadConfigString(WORD id, wchar_t* buffer, size_t capacity) {
 }
 
 int loadConfigBool(WORD id) {
-    wchar_t text[20] = {};
-    loadConfigString(id, text, 20);
+    wchar_t text[CONFIG_NUMBER_CAPACITY] = {};
+    loadConfigString(id, text, CONFIG_NUMBER_CAPACITY);
     return text[0] == L't' && text[1] == L'r' && text[2] == L'u' && text[3] == L'e' && text[4] == 0;
 }
 
 int loadConfigInt(WORD id) {
-    wchar_t text[20] = {};
-    loadConfigString(id, text, 20);
+    wchar_t text[CONFIG_NUMBER_CAPACITY] = {};
+    loadConfigString(id, text, CONFIG_NUMBER_CAPACITY);
     return parseConfigInt(text);
 }
 

@@ -1,5 +1,6 @@
 // The configuration records embedded in the launcher's own resources, and the
-// three readers through which every record is read.
+// three readers through which every record is read. The records themselves,
+// their ids and capacities, are listed in record_table.h.
 //
 // A record is an RT_RCDATA resource with the record id as its integer name,
 // language 0x0400, holding UTF-16LE text and one terminating zero unit.
@@ -8,49 +9,8 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "config/record_table.h"
 #include "core/launch_state.h"
-
-enum ConfigRecord : WORD {
-    CFG_RUNTIME_DIR = 1,
-    CFG_MIN_VERSION = 2,
-    CFG_MAX_VERSION = 3,
-    CFG_SPLASH = 4,
-    CFG_SPLASH_UNTIL_WINDOW = 5,
-    CFG_SPLASH_TIMEOUT = 6,
-    CFG_SPLASH_TIMEOUT_ERROR = 7,
-    CFG_WORK_DIR = 8,
-    CFG_PRIVATE_LAUNCHER = 9,
-    CFG_ERROR_TITLE = 10,
-    CFG_WAIT = 11,
-    CFG_JVM_OPTIONS = 12,
-    CFG_APP_ARGS = 13,
-    CFG_JAR = 14,
-    CFG_MAIN_CLASS = 15,
-    CFG_CLASSPATH = 16,
-    CFG_JAR_IN_EXE = 17,
-    CFG_SEARCH_ORDER = 18,
-    CFG_ENV_VARS = 19,
-    CFG_PRIORITY = 20,
-    CFG_DOWNLOAD_URL = 21,
-    CFG_HELP_URL = 22,
-    CFG_MUTEX = 23,
-    CFG_INSTANCE_TITLE = 24,
-    CFG_INITIAL_HEAP_MB = 25,
-    CFG_INITIAL_HEAP_PERCENT = 26,
-    CFG_MAX_HEAP_MB = 27,
-    CFG_PREFERRED_HEAP_MB = 29,
-    CFG_MIN_HEAP_MB = 30,
-    CFG_RUNTIME_SOURCES = 31,
-    CFG_MODULE = 32,
-    CFG_MODULE_PATH = 33,
-    CFG_REQUIREMENTS_URL = 34,
-    CFG_SUPPORT_CONTACT = 35,
-    CFG_RESTART_EXIT_CODE = 39,
-    MSG_STARTUP_ERROR = 101,
-    MSG_RUNTIME_DIR_ERROR = 102,
-    MSG_RUNTIME_VERSION_ERROR = 103,
-    MSG_LAUNCHER_ERROR = 104,
-};
 
 enum RecordLookup { RECORD_ABSENT, RECORD_UNREADABLE, RECORD_FOUND };
 
@@ -70,6 +30,29 @@ int loadConfigString(WORD id, wchar_t* buffer, size_t capacity);
 int loadConfigBool(WORD id);
 // The record's text as a decimal number; 0 when absent.
 int loadConfigInt(WORD id);
+
+// The texts of Boolean and integer records are read into this many units.
+enum : size_t { CONFIG_NUMBER_CAPACITY = 20 };
+
+// The forms every read of a record in the table goes through: the record is
+// named at compile time, which checks that its place holds every text qdstamp
+// accepts for it (the table's capacity). A read whose record is known only at
+// run time states the same check with a static_assert by its buffer.
+template <ConfigRecord id, size_t capacity>
+inline int loadConfigString(wchar_t (&buffer)[capacity]) {
+    static_assert(capacity >= recordCapacity(id), "the buffer is smaller than the record's capacity");
+    return loadConfigString(id, buffer, capacity);
+}
+template <ConfigRecord id>
+inline int loadConfigBool() {
+    static_assert(CONFIG_NUMBER_CAPACITY >= recordCapacity(id), "the record is longer than a Boolean's text");
+    return loadConfigBool(id);
+}
+template <ConfigRecord id>
+inline int loadConfigInt() {
+    static_assert(CONFIG_NUMBER_CAPACITY >= recordCapacity(id), "the record is longer than a number's text");
+    return loadConfigInt(id);
+}
 
 // The conversion of integer records: leading white space, one optional sign,
 // decimal digits up to the first other character; no digits give 0 and values

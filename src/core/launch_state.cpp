@@ -2,6 +2,7 @@
 
 #include "core/bounded_text.h"
 
+LauncherSwitches launcherSwitches;
 HMODULE moduleHandle;
 wchar_t exePath[PATH_CAPACITY];
 size_t exeDirLen;
@@ -67,6 +68,7 @@ void resetChildState() {
 
 void resetLaunchState() {
     resetChildState();
+    launcherSwitches = LauncherSwitches{};
     moduleHandle = nullptr;
     clearText(exePath, PATH_CAPACITY);
     exeDirLen = 0;

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "core/launcher_switches.h"
+
 enum : size_t {
     PATH_CAPACITY = 260,
     LONG_TEXT_CAPACITY = 32768,
@@ -17,6 +19,7 @@ enum : size_t {
     CAPTURE_HEAD_BYTES = 2560,
 };
 
+extern LauncherSwitches launcherSwitches; // read from the argument text at the start of the run
 extern HMODULE moduleHandle;
 extern wchar_t exePath[PATH_CAPACITY];
 extern size_t exeDirLen;           // characters of exePath before its last backslash

@@ -71,7 +71,7 @@ size_t formatLogBytes(char* out, size_t capacity, const wchar_t* format, va_list
 }
 
 bool openDebugLog(const wchar_t* argumentText) {
-    if (!containsText(argumentText, L"--qd-debug")) return true;
+    if (!launcherSwitches.debug) return true;
 
     wchar_t path[PATH_CAPACITY];
     TextBuffer b = emptyTextBuffer(path, PATH_CAPACITY);

@@ -1,5 +1,5 @@
-// The debug log "qd-launch.log" next to the executable, written only when the
-// arguments contain "--qd-debug".
+// The debug log "qd-launch.log" next to the executable, written only with the
+// switch "--qd-debug" (launcherSwitches.debug).
 //
 // Bytes: each UTF-16 unit up to 0xFF becomes the byte of the same value
 // (ISO 8859-1), every other unit a question mark; every line feed becomes
@@ -10,7 +10,8 @@
 #include <stdarg.h>
 #include <stddef.h>
 
-// Opens the log when `argumentText` asks for it and writes the first line.
+// Opens the log when launcherSwitches.debug is set and writes the first line,
+// which shows the executable and `argumentText`.
 // Returns false only when the log was asked for and cannot be opened; the
 // failed open's error code is then noted for the report.
 bool openDebugLog(const wchar_t* argumentText);

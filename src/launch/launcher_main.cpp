@@ -6,6 +6,7 @@
 #include "core/bounded_text.h"
 #include "core/failure.h"
 #include "core/launch_state.h"
+#include "core/launcher_switches.h"
 #include "core/launcher_variant.h"
 #include "diag/console_io.h"
 #include "diag/debug_log.h"
@@ -207,7 +208,7 @@ void releaseChild() {
 
 void activateRunningInstance() {
     wchar_t wanted[NAME_CAPACITY] = {};
-    if (!loadConfigString(CFG_INSTANCE_TITLE, wanted, NAME_CAPACITY)) return;
+    if (!loadConfigString<CFG_INSTANCE_TITLE>(wanted)) return;
     if (!bindUserCalls()) return;
     HWND window = nullptr;
     while ((window = user32.FindWindowExW(nullptr, window, nullptr, nullptr)) != nullptr) {
@@ -260,20 +261,18 @@ ChildRun runConsoleChild(LONG interruptsAtLastEnd) {
 // standard output) goes through fresh pipes into temporary files. The first
 // child brings the splash screen and the wait's window; a restarted one
 // neither, since the application is already on screen.
-ChildRun runCapturedChild(HINSTANCE instance, int showCode, const wchar_t* argumentText) {
+ChildRun runCapturedChild(HINSTANCE instance, int showCode) {
     if (restartCount == 0) {
-        // "--qd-no-splash" keeps a configured splash away; "--qd-no-splash-err"
-        // is a different switch and does not.
-        splashShown = loadConfigBool(CFG_SPLASH) && !hasNoSplashSwitch(argumentText);
-        waitForChild = loadConfigBool(CFG_WAIT) && !containsText(argumentText, L"--qd-dont-wait");
+        splashShown = loadConfigBool<CFG_SPLASH>() && !launcherSwitches.noSplash;
+        waitForChild = loadConfigBool<CFG_WAIT>() && !launcherSwitches.dontWait;
         if (configFaulted()) {
             reportError();
             return CHILD_FAILED;
         }
         bool windowed = splashShown || waitForChild;
-        if (windowed && (!startSplash(instance, showCode, argumentText) || configFaulted())) return failAfterSplash();
+        if (windowed && (!startSplash(instance, showCode) || configFaulted())) return failAfterSplash();
     }
-    bool stdoutRequested = containsText(argumentText, L"--qd-stdout");
+    bool stdoutRequested = launcherSwitches.captureStdout;
 
     stderrCapture.prefix = L"QD_";
     stdoutCapture.prefix = L"QO_";
@@ -339,6 +338,7 @@ void reportAnotherInstance() {
 } // namespace
 
 int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) {
+    launcherSwitches = readLauncherSwitches(argumentText);
     int prepared = prepareProcess(argumentText);
     if (prepared == PREPARE_ANOTHER_INSTANCE) {
         // A console launcher has no window to bring forward: it says why it ends.
@@ -367,7 +367,7 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
             return EXIT_REPORTED_FAILURE;
         }
         ChildRun run = CONSOLE_LAUNCHER ? runConsoleChild(interruptsAtLastEnd)
-                                        : runCapturedChild(instance, showCode, argumentText);
+                                        : runCapturedChild(instance, showCode);
         if (run == CHILD_FAILED) return EXIT_REPORTED_FAILURE;
         if (run == CHILD_NOT_STARTED) break;
         interruptsAtLastEnd = CONSOLE_LAUNCHER ? consoleInterrupts() : 0;

@@ -103,11 +103,11 @@ void appendHarmless(TextBuffer& out, const wchar_t* text, size_t count) {
 // contact, each only as the application's own records give it.
 void buildSupportNotice(TextBuffer& notice) {
     wchar_t value[URL_CAPACITY];
-    if (loadConfigString(CFG_REQUIREMENTS_URL, value, URL_CAPACITY) && value[0] != 0) {
+    if (loadConfigString<CFG_REQUIREMENTS_URL>(value) && value[0] != 0) {
         appendText(notice, L"\nMake sure your computer meets the minimum requirements\n");
         appendText(notice, value);
     }
-    if (loadConfigString(CFG_SUPPORT_CONTACT, value, URL_CAPACITY) && value[0] != 0) {
+    if (loadConfigString<CFG_SUPPORT_CONTACT>(value) && value[0] != 0) {
         appendText(notice, L"\nContact ");
         appendText(notice, value);
         appendText(notice, L" for further information.");

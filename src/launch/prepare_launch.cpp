@@ -70,7 +70,7 @@ void queryWow64() {
 
 // Returns false when another instance already holds the configured mutex.
 bool claimSingleInstance() {
-    loadConfigString(CFG_MUTEX, mutexName, NAME_CAPACITY);
+    loadConfigString<CFG_MUTEX>(mutexName);
     if (mutexName[0] == 0) return true;
     // Never closed, and held by the launcher alone: the launcher waits for the
     // child in every run that starts one, so the name stays taken exactly as
@@ -88,7 +88,7 @@ bool claimSingleInstance() {
 
 bool enterWorkingDirectory() {
     wchar_t configured[PATH_CAPACITY] = {};
-    if (!loadConfigString(CFG_WORK_DIR, configured, PATH_CAPACITY)) return true;
+    if (!loadConfigString<CFG_WORK_DIR>(configured)) return true;
     TextBuffer dir = emptyTextBuffer(workDir, PATH_CAPACITY);
     appendTextN(dir, exePath, exeDirLen);
     if (!textEndsWith(dir, L'\\')) appendChar(dir, L'\\');
@@ -121,16 +121,16 @@ int prepareProcess(const wchar_t* argumentText) {
     if (!openDebugLog(argumentText)) return PREPARE_FAILED;
     queryWow64();
 
-    loadConfigString(CFG_HELP_URL, helpUrl, URL_CAPACITY);
-    loadConfigString(CFG_ERROR_TITLE, errorTitle, NAME_CAPACITY);
+    loadConfigString<CFG_HELP_URL>(helpUrl);
+    loadConfigString<CFG_ERROR_TITLE>(errorTitle);
     if (configFaulted()) return PREPARE_FAILED;
-    if (!loadConfigString(MSG_STARTUP_ERROR, messageText, MESSAGE_CAPACITY)) return PREPARE_FAILED;
+    if (!loadConfigString<MSG_STARTUP_ERROR>(messageText)) return PREPARE_FAILED;
 
     if (!claimSingleInstance()) return PREPARE_ANOTHER_INSTANCE;
     if (configFaulted()) return PREPARE_FAILED;
 
     GetCurrentDirectoryW(PATH_CAPACITY, oldCwd);
-    int configuredRestart = loadConfigInt(CFG_RESTART_EXIT_CODE);
+    int configuredRestart = loadConfigInt<CFG_RESTART_EXIT_CODE>();
     if (configFaulted()) return PREPARE_FAILED;
     restartExitCode = usableRestartCode(configuredRestart);
     if (restartExitCode == 0 && configuredRestart != 0) {
@@ -143,7 +143,7 @@ int prepareChild(const wchar_t* argumentText) {
     if (!enterWorkingDirectory() || configFaulted()) return PREPARE_FAILED;
 
     if (!locateRuntime(exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;
-    if (!prepareRuntimeEnvironment(argumentText, exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;
+    if (!prepareRuntimeEnvironment(exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;
 
     unsigned long long freeBytes = sampleFreeMemory();
     sizeInitialHeap(freeBytes);

@@ -15,21 +15,18 @@ const UINT_PTR SPLASH_TIMER_ID = 1;
 const UINT SPLASH_TICK_MS = 1000;
 const int SPLASH_LONGEST_SECONDS = 900;
 
-const wchar_t NO_SPLASH_SWITCH[] = L"--qd-no-splash";
-const size_t NO_SPLASH_SWITCH_LENGTH = sizeof(NO_SPLASH_SWITCH) / sizeof(wchar_t) - 1;
 
 // The records that shape a shown splash. The countdown text is measured here
 // rather than read with a capacity: an over-long value is just an invalid
 // number of seconds, not damage to the configuration.
-void readSplashSettings(const wchar_t* argumentText) {
+void readSplashSettings() {
     const wchar_t* timeout = nullptr;
     size_t length = 0;
     if (findConfigRecord(CFG_SPLASH_TIMEOUT, &timeout, &length) == RECORD_FOUND) {
         splashCountdown = splashSeconds = splashCountdownFor(timeout, length);
     }
-    splashTimeoutIsError =
-        loadConfigBool(CFG_SPLASH_TIMEOUT_ERROR) && !containsText(argumentText, L"--qd-no-splash-err");
-    splashUntilWindow = loadConfigBool(CFG_SPLASH_UNTIL_WINDOW);
+    splashTimeoutIsError = loadConfigBool<CFG_SPLASH_TIMEOUT_ERROR>() && !launcherSwitches.noSplashError;
+    splashUntilWindow = loadConfigBool<CFG_SPLASH_UNTIL_WINDOW>();
 }
 
 
@@ -148,14 +145,6 @@ UINT splashDpi() {
     return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
 }
 
-bool hasNoSplashSwitch(const wchar_t* argumentText) {
-    for (const wchar_t* at = findText(argumentText, NO_SPLASH_SWITCH); at != nullptr;
-         at = findText(at + 1, NO_SPLASH_SWITCH)) {
-        if (!startsWith(at + NO_SPLASH_SWITCH_LENGTH, L"-err")) return true;
-    }
-    return false;
-}
-
 int splashCountdownFor(const wchar_t* text, size_t length) {
     if (length >= SPLASH_TIMEOUT_CAPACITY) return SPLASH_DEFAULT_SECONDS;
     wchar_t number[SPLASH_TIMEOUT_CAPACITY];
@@ -171,7 +160,7 @@ POINT splashPosition(int screenWidth, int screenHeight, const RECT& frame) {
     return at;
 }
 
-bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText) {
+bool startSplash(HINSTANCE instance, int showCode) {
     if (!bindUserCalls()) return false;
     splashWindow = user32.CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, CW_USEDEFAULT,
                                           CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
@@ -182,7 +171,7 @@ bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText) 
     // The wait alone needs no timer: the launcher's wait watches the child's
     // process handle itself.
     if (!splashShown) return true;
-    readSplashSettings(argumentText);
+    readSplashSettings();
     if (configFaulted()) return false;
     if (!showSplashPicture(instance, showCode)) return false;
     if (user32.SetTimer(splashWindow, SPLASH_TIMER_ID, SPLASH_TICK_MS, splashTimerProc) == 0) {

@@ -17,16 +17,18 @@
 #include <windows.h>
 #include <stddef.h>
 
+#include "config/record_table.h"
+
 // Seconds the splash stays up when CFG_SPLASH_TIMEOUT is absent or invalid.
 const int SPLASH_DEFAULT_SECONDS = 60;
 // CFG_SPLASH_TIMEOUT holds at most this many units with its terminating zero.
-const size_t SPLASH_TIMEOUT_CAPACITY = 10;
+const size_t SPLASH_TIMEOUT_CAPACITY = recordCapacity(CFG_SPLASH_TIMEOUT);
 
 // Creates splashWindow; when splashShown, reads the splash records, gives the
 // window its picture, centres and shows it, and starts the one-second timer.
 // False when the window, the picture or the timer cannot be set up, with
 // messageText and failureCode ready for the report.
-bool startSplash(HINSTANCE instance, int showCode, const wchar_t* argumentText);
+bool startSplash(HINSTANCE instance, int showCode);
 
 // Stops the timer, destroys splashWindow and deletes the picture the launcher
 // loaded for it: when the splash is hidden, before a report that ends the run,
@@ -47,11 +49,6 @@ POINT splashPosition(int screenWidth, int screenHeight, const RECT& frame);
 
 void CALLBACK splashTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 BOOL CALLBACK findChildWindowProc(HWND window, LPARAM unused);
-
-// True when the argument text carries the switch "--qd-no-splash" (plain,
-// case-sensitive substring search). An occurrence that begins
-// "--qd-no-splash-err" is that other switch and does not count.
-bool hasNoSplashSwitch(const wchar_t* argumentText);
 
 // The countdown that a CFG_SPLASH_TIMEOUT text gives: its number (converted as
 // integer records are) when that lies from 1 to 900, otherwise 60. `text` need

@@ -39,7 +39,7 @@ bool setPlainLauncher() {
 
 } // namespace
 
-int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen) {
+int prepareRuntimeEnvironment(const wchar_t* exePath, size_t exeDirLen) {
     wchar_t binDir[PATH_CAPACITY];
     if (!copyText(binDir, PATH_CAPACITY, runtimeHome) || !appendTo(binDir, PATH_CAPACITY, L"\\bin")) {
         explainFailure(L"The Java runtime's bin folder has a path longer than 259 characters.");
@@ -48,14 +48,14 @@ int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePat
     if (!appendToPath(binDir)) return 0;
     if (!applyConfiguredVariables(exePath, exeDirLen)) return 0;
 
-    int configuredPriority = loadConfigInt(CFG_PRIORITY);
+    int configuredPriority = loadConfigInt<CFG_PRIORITY>();
     priorityClass = priorityClassFlags(configuredPriority);
     if (priorityClass != static_cast<DWORD>(configuredPriority)) {
         logLine(L"Priority:\t%d is not one priority class; %d is used\n", configuredPriority,
                 static_cast<int>(priorityClass));
     }
-    bool usePrivate = loadConfigBool(CFG_PRIVATE_LAUNCHER) && !containsText(argumentText, L"--qd-default-proc");
-    jarInExe = loadConfigBool(CFG_JAR_IN_EXE);
+    bool usePrivate = loadConfigBool<CFG_PRIVATE_LAUNCHER>() && !launcherSwitches.defaultProgram;
+    jarInExe = loadConfigBool<CFG_JAR_IN_EXE>();
     if (configFaulted()) return 0;
     return preparePrivateLauncher(usePrivate, exePath, exeDirLen) ? 1 : 0;
 }
@@ -118,7 +118,7 @@ bool splitVariableItem(const wchar_t* item, size_t itemLength, VariableItem* par
 
 int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen) {
     clearText(variablesText, ENVIRONMENT_CAPACITY);
-    if (!loadConfigString(CFG_ENV_VARS, variablesText, ENVIRONMENT_CAPACITY)) return configFaulted() ? 0 : 1;
+    if (!loadConfigString<CFG_ENV_VARS>(variablesText)) return configFaulted() ? 0 : 1;
 
     const wchar_t* cursor = variablesText;
     const wchar_t* item = nullptr;

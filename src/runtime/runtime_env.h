@@ -8,7 +8,7 @@
 // Extends Path with runtimeHome's bin directory, sets the CFG_ENV_VARS
 // variables, reads priorityClass and jarInExe, and turns runtimeHome into
 // launcherPath (the runtime's own launcher or a private copy of it).
-int prepareRuntimeEnvironment(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen);
+int prepareRuntimeEnvironment(const wchar_t* exePath, size_t exeDirLen);
 
 // Appends ";" and `dir` to the process's Path. 0, with Path unchanged, when the
 // value would be longer than 32766 characters or cannot be set.

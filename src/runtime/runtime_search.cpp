@@ -61,14 +61,14 @@ bool launcherPathFits() {
 // is the reason (a registry key that cannot be opened is no suitable runtime).
 int failNoSuitableRuntime() {
     clearFailureCode();
-    loadConfigString(MSG_RUNTIME_VERSION_ERROR, messageText, MESSAGE_CAPACITY);
+    loadConfigString<MSG_RUNTIME_VERSION_ERROR>(messageText);
     appendToMessage(L" ");
     appendToMessage(minVersion);
     if (maxVersion[0] != 0) {
         appendToMessage(L" - ");
         appendToMessage(maxVersion);
     }
-    loadConfigString(CFG_DOWNLOAD_URL, helpUrl, URL_CAPACITY);
+    loadConfigString<CFG_DOWNLOAD_URL>(helpUrl);
     return 0;
 }
 
@@ -102,7 +102,7 @@ void nameMissingRuntime() {
 // is empty when none is configured).
 int composeConfiguredRuntime(const wchar_t* exePath, size_t exeDirLen) {
     wchar_t configured[PATH_CAPACITY] = {};
-    if (!loadConfigString(CFG_RUNTIME_DIR, configured, PATH_CAPACITY)) return configFaulted() ? 0 : 1;
+    if (!loadConfigString<CFG_RUNTIME_DIR>(configured)) return configFaulted() ? 0 : 1;
     TextBuffer expanded = emptyTextBuffer(expandedRuntimeDir, LONG_TEXT_CAPACITY);
     expandVars(expanded, configured, exePath, exeDirLen);
     logLine(L"Bundled JRE:\t%s\n", expandedRuntimeDir);
@@ -145,7 +145,7 @@ int useRegisteredRuntime() {
     // The best version is broken: say so rather than start an older one. The
     // failed probe's code (a folder or file that is not there) goes with it.
     failureCode = launcherProbeError;
-    loadConfigString(MSG_LAUNCHER_ERROR, messageText, MESSAGE_CAPACITY);
+    loadConfigString<MSG_LAUNCHER_ERROR>(messageText);
     return 0;
 }
 
@@ -201,18 +201,18 @@ int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
     if (listed == SOURCES_REFUSED) return 0;
     if (listed == SOURCES_LISTED) noteBundledRuntimeWithoutProgram();
 
-    if (!loadConfigString(CFG_MIN_VERSION, minVersion, NAME_CAPACITY)) {
+    if (!loadConfigString<CFG_MIN_VERSION>(minVersion)) {
         if (configFaulted()) return 0;
         if (listed == SOURCES_LISTED) logLine(L"Runtime sources:\tnot searched without CFG_MIN_VERSION\n");
         // The message says what is missing; the probe's "not found" adds nothing.
         clearFailureCode();
-        if (!loadConfigString(MSG_RUNTIME_DIR_ERROR, messageText, MESSAGE_CAPACITY) && !configFaulted()) {
+        if (!loadConfigString<MSG_RUNTIME_DIR_ERROR>(messageText) && !configFaulted()) {
             nameMissingRuntime();
         }
         return 0;
     }
-    loadConfigString(CFG_MAX_VERSION, maxVersion, NAME_CAPACITY);
-    int searchOrder = loadConfigInt(CFG_SEARCH_ORDER);
+    loadConfigString<CFG_MAX_VERSION>(maxVersion);
+    int searchOrder = loadConfigInt<CFG_SEARCH_ORDER>();
     if (configFaulted()) return 0;
     if (listed == SOURCES_LISTED) return locateListedRuntime(sources, searchOrder);
 

@@ -371,7 +371,7 @@ bool parseRuntimeSources(const wchar_t* text, RuntimeSourceList* list, const wch
 
 SourcesRecord loadRuntimeSources(RuntimeSourceList* list) {
     wchar_t text[PATH_CAPACITY];
-    if (!loadConfigString(CFG_RUNTIME_SOURCES, text, PATH_CAPACITY)) {
+    if (!loadConfigString<CFG_RUNTIME_SOURCES>(text)) {
         return configFaulted() ? SOURCES_REFUSED : SOURCES_ABSENT;
     }
     const wchar_t* badItem = nullptr;

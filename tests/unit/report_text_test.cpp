@@ -266,6 +266,7 @@ TEST_F(ReportTextTest, LogThatCannotBeOpenedShowsTheSystemsReasonAlone) {
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     forEveryJunkCode([&] {
         startRun({{101, STARTUP_ERROR}});
+        launcherSwitches.debug = true;
         EXPECT_FALSE(step([] { return openDebugLog(L"--qd-debug"); }));
         EXPECT_EQ(withSystemText(L"", ERROR_SHARING_VIOLATION), report());
     });
@@ -300,7 +301,7 @@ TEST_F(ReportTextTest, SplashThatCannotBeSetUpShowsTheFailedCallsReason) {
             loadStartupMessage();
             *c.failingCall = c.code;
             splashShown = TRUE;
-            EXPECT_FALSE(step([] { return startSplash(GetModuleHandleW(nullptr), SW_SHOWNORMAL, L""); }));
+            EXPECT_FALSE(step([] { return startSplash(GetModuleHandleW(nullptr), SW_SHOWNORMAL); }));
             step([] {
                 endSplash(); // as the run does before this report
                 return 0;

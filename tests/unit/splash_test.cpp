@@ -1,7 +1,8 @@
-// The splash rules that need no screen (the switch, the countdown, the
-// centring, the picture chosen for a pixel density and its scaling) and what the ticks of its timer do to a model of the screen held
-// by stand-ins for the user32 calls: whether the splash is visible, whether
-// the timer still runs, which reports were shown. What the end-to-end tests
+// The splash rules that need no screen (the countdown, the centring, the
+// picture chosen for a pixel density and its scaling) and what the ticks of its
+// timer do to a model of the screen held by stand-ins for the user32 calls:
+// whether the splash is visible, whether the timer still runs, which reports
+// were shown. What the end-to-end tests
 // see on a real display (the window, its size and place, the report on a
 // timeout, the splash going when the application's window shows) is not
 // repeated here.
@@ -18,30 +19,6 @@
 #include "launch/splash_picture.h"
 
 namespace {
-
-TEST(NoSplashSwitch, OnlyTheSwitchItselfCountsNotTheErrorSwitch) {
-    const struct {
-        const wchar_t* arguments;
-        bool found;
-    } cases[] = {
-        {L"", false},
-        {L"report.xml", false},
-        {L"--qd-no-splash", true},
-        {L"--qd-no-splash-err", false},
-        {L"--qd-no-splash-error", false}, // begins with the error switch
-        {L"--qd-no-splash-err --qd-no-splash", true},
-        {L"--qd-no-splash --qd-no-splash-err", true},
-        {L"--qd-no-splash-err--qd-no-splash", true},
-        {L"x--qd-no-splashy", true},      // plain substring search, like every switch
-        {L"\"a --qd-no-splash b\"", true},
-        {L"--qd-no-splash-er", true},
-        {L"--QD-NO-SPLASH", false},
-        {L"--qd-no-spl", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.found, hasNoSplashSwitch(c.arguments)) << testing::PrintToString(std::wstring(c.arguments));
-    }
-}
 
 TEST(SplashCountdown, SecondsFromOneTo900AreKeptAnythingElseGives60) {
     const struct {

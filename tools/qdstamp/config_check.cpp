@@ -273,10 +273,10 @@ public:
             case RecordKind::Text:
                 break;
         }
-        if ((r.id == 2 || r.id == 3) && !v.text.empty() && !is_java_version(v.text))
+        if ((r.id == CFG_MIN_VERSION || r.id == CFG_MAX_VERSION) && !v.text.empty() && !is_java_version(v.text))
             error(v.line, name + ": " + quoted(v.text) + " is not a Java version (write it like 17, 1.8.0_202 or 21-ea)");
-        if (r.id == 31) check_runtime_sources(v);
-        if (r.id == 32) check_module(v);
+        if (r.id == CFG_RUNTIME_SOURCES) check_runtime_sources(v);
+        if (r.id == CFG_MODULE) check_module(v);
         if (has_trait(r, kPath) || has_trait(r, kCommandLine))
             if (auto at = first_control(v.text))
                 error(v.line, name + ": contains the control character " + code_point(v.text[*at]) + " (character " +
@@ -359,55 +359,57 @@ public:
     }
 
     void check_relations(const CheckContext& context) {
-        const ConfigValue* startup = get(kStartupErrorId);
+        const ConfigValue* startup = get(MSG_STARTUP_ERROR);
         if (!startup) error(0, "MSG_STARTUP_ERROR is required (the message shown when the application cannot start)");
         else if (startup->text.empty()) warning(startup->line, "MSG_STARTUP_ERROR is empty");
 
-        if (const ConfigValue* main_class = get(15); main_class && !get(16) && !get(32))
+        if (const ConfigValue* main_class = get(CFG_MAIN_CLASS); main_class && !get(CFG_CLASSPATH) && !get(CFG_MODULE))
             error(main_class->line, "CFG_MAIN_CLASS needs CFG_CLASSPATH");
-        if (const ConfigValue* main_class = get(15); main_class && main_class->text.empty() && !get(32))
+        if (const ConfigValue* main_class = get(CFG_MAIN_CLASS);
+            main_class && main_class->text.empty() && !get(CFG_MODULE))
             error(main_class->line, "CFG_MAIN_CLASS is empty: Java would take the next argument for the main class; "
                                     "give the class (com.example.Main), or remove the key for the jar form");
         check_module_form();
         check_what_starts();
         check_relative_classpath();
-        if (auto timeout = integer(6); timeout && (*timeout < 1 || *timeout > 900))
-            error(get(6)->line, "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
+        if (auto timeout = integer(CFG_SPLASH_TIMEOUT); timeout && (*timeout < 1 || *timeout > 900))
+            error(get(CFG_SPLASH_TIMEOUT)->line,
+                  "CFG_SPLASH_TIMEOUT must be between 1 and 900 seconds, not " + std::to_string(*timeout));
         if (context.console_launcher) check_console_launcher(context.splash);
         else check_splash(context.splash);
 
-        if (auto order = integer(18); order && (*order < 0 || *order > 3))
-            warning(get(18)->line, "CFG_SEARCH_ORDER " + std::to_string(*order) +
+        if (auto order = integer(CFG_SEARCH_ORDER); order && (*order < 0 || *order > 3))
+            warning(get(CFG_SEARCH_ORDER)->line, "CFG_SEARCH_ORDER " + std::to_string(*order) +
                                        " is not 0..3; the launcher treats it as 1");
 
         check_heap();
 
-        if (const ConfigValue* work = get(8); work && is_absolute_path(work->text))
+        if (const ConfigValue* work = get(CFG_WORK_DIR); work && is_absolute_path(work->text))
             warning(work->line, "CFG_WORK_DIR looks absolute, but the launcher always appends it to its own directory");
 
-        const ConfigValue* min = get(2);
-        const ConfigValue* max = get(3);
-        if (const ConfigValue* sources = get(31); sources && !min)
+        const ConfigValue* min = get(CFG_MIN_VERSION);
+        const ConfigValue* max = get(CFG_MAX_VERSION);
+        if (const ConfigValue* sources = get(CFG_RUNTIME_SOURCES); sources && !min)
             warning(sources->line, "CFG_RUNTIME_SOURCES has no effect without CFG_MIN_VERSION: without a lower bound "
                                    "no installed runtime is searched");
         if (min && max && !min->text.empty() && !max->text.empty()) {
             // The runtime sources compare as Java does; the original search by plain numbers.
             const auto cmp = compare_versions(max->text, min->text);
-            const bool below = get(31) ? is_java_version(max->text) && is_java_version(min->text) &&
+            const bool below = get(CFG_RUNTIME_SOURCES) ? is_java_version(max->text) && is_java_version(min->text) &&
                                              java_bounds_exclude_all(max->text, min->text)
                                        : cmp && *cmp < 0;
             if (below)
                 warning(max->line, "CFG_MAX_VERSION " + quoted(max->text) + " is below CFG_MIN_VERSION " + quoted(min->text));
         }
 
-        if (const ConfigValue* msg = get(103)) {
+        if (const ConfigValue* msg = get(MSG_RUNTIME_VERSION_ERROR)) {
             std::size_t total = msg->text.size() + 1 + (min ? min->text.size() : 0) + 3 + (max ? max->text.size() : 0);
             if (total > 1023)
                 warning(msg->line, "MSG_RUNTIME_VERSION_ERROR plus \" <min> - <max>\" is " + std::to_string(total) +
                                        " characters; the launcher's message buffer holds 1023 and cuts the rest");
         }
 
-        if (const ConfigValue* opts = get(12); opts && opts->text.size() > kJvmOptionsWarn)
+        if (const ConfigValue* opts = get(CFG_JVM_OPTIONS); opts && opts->text.size() > kJvmOptionsWarn)
             warning(opts->line, "CFG_JVM_OPTIONS is " + std::to_string(opts->text.size()) + " characters; the launcher reads at most " +
                                     std::to_string(kJvmOptionsLimit) + " before appending the options file");
 
@@ -466,8 +468,8 @@ public:
     // Only a priority class reaches the child's creation flags; other flags
     // (4 suspended, 1 and 2 debugging) would keep it from ever running.
     void check_priority() {
-        const ConfigValue* v = get(20);
-        auto priority = integer(20);
+        const ConfigValue* v = get(CFG_PRIORITY);
+        auto priority = integer(CFG_PRIORITY);
         if (!v || !priority) return;
         for (std::int32_t allowed : {0, 32, 64, 128, 256, 16384, 32768})
             if (*priority == allowed) return;
@@ -479,13 +481,13 @@ public:
     // With CFG_MODULE the launcher starts the main module and ignores the
     // records of the other forms: given together, one of them is a mistake.
     void check_module_form() {
-        if (!get(32)) {
-            if (const ConfigValue* module_path = get(33))
+        if (!get(CFG_MODULE)) {
+            if (const ConfigValue* module_path = get(CFG_MODULE_PATH))
                 warning(module_path->line, "CFG_MODULE_PATH has no effect without CFG_MODULE (the main module, such as "
                                            "com.example.app/com.example.app.Main)");
             return;
         }
-        for (int id : {14, 15, 17})
+        for (ConfigRecord id : {CFG_JAR, CFG_MAIN_CLASS, CFG_JAR_IN_EXE})
             if (const ConfigValue* v = get(id))
                 error(v->line, std::string(find_record(id)->name) +
                                    " cannot be given with CFG_MODULE: the launcher starts the main module and would "
@@ -495,8 +497,8 @@ public:
     // The launcher starts a main module, a main class (classpath form) or a
     // jar; with none it would hand Java -jar "<its folder>\".
     void check_what_starts() {
-        if (get(32) || get(15) || is_true(17)) return;
-        const ConfigValue* jar = get(14);
+        if (get(CFG_MODULE) || get(CFG_MAIN_CLASS) || is_true(CFG_JAR_IN_EXE)) return;
+        const ConfigValue* jar = get(CFG_JAR);
         if (jar && !jar->text.empty()) return;
         error(jar ? jar->line : 0,
               std::string(jar ? "CFG_JAR is empty" : "nothing to start") +
@@ -509,9 +511,9 @@ public:
     // The jar form needs none: the launcher joins the jar to its own folder,
     // as it does with relative module-path items.
     void check_relative_classpath() {
-        if (get(8) || !(get(15) || get(32))) return;
+        if (get(CFG_WORK_DIR) || !(get(CFG_MAIN_CLASS) || get(CFG_MODULE))) return;
         std::vector<std::pair<const ConfigValue*, std::u16string_view>> relative;
-        if (const ConfigValue* classpath = get(16)) {
+        if (const ConfigValue* classpath = get(CFG_CLASSPATH)) {
             std::u16string_view rest = classpath->text;
             while (!rest.empty()) {
                 std::size_t end = rest.find(u';');
@@ -521,7 +523,7 @@ public:
             }
         }
         // In the classpath form the jar is a classpath item as written.
-        if (const ConfigValue* jar = get(14); jar && !is_true(17) && is_relative_item(jar->text))
+        if (const ConfigValue* jar = get(CFG_JAR); jar && !is_true(CFG_JAR_IN_EXE) && is_relative_item(jar->text))
             relative.emplace_back(jar, jar->text);
         if (relative.empty()) return;
         warning(relative.front().first->line,
@@ -533,32 +535,34 @@ public:
     }
 
     void check_splash(SplashSource splash) {
-        if (is_true(4)) {
+        if (is_true(CFG_SPLASH)) {
             if (splash == SplashSource::Missing)
-                error(get(4)->line, "CFG_SPLASH = true needs a splash picture: give --splash picture.png (or .bmp; "
-                                    "the launcher has no bitmap 1)");
+                error(get(CFG_SPLASH)->line, "CFG_SPLASH = true needs a splash picture: give --splash picture.png "
+                                             "(or .bmp; the launcher has no bitmap 1)");
             else if (splash == SplashSource::Unknown)
-                warning(get(4)->line, "CFG_SPLASH = true: build needs --splash picture.png (or .bmp) unless the "
-                                      "launcher already carries a splash bitmap");
+                warning(get(CFG_SPLASH)->line, "CFG_SPLASH = true: build needs --splash picture.png (or .bmp) "
+                                               "unless the launcher already carries a splash bitmap");
             return;
         }
-        for (int id : {5, 6, 7})
+        for (ConfigRecord id : {CFG_SPLASH_UNTIL_WINDOW, CFG_SPLASH_TIMEOUT, CFG_SPLASH_TIMEOUT_ERROR})
             if (const ConfigValue* v = get(id))
                 warning(v->line, std::string(find_record(id)->name) + " has no effect unless CFG_SPLASH = true");
         if (splash == SplashSource::Given)
-            warning(get(4) ? get(4)->line : 0, "--splash is given but CFG_SPLASH is not true: the picture is stored in "
-                                               "the launcher and never shown; add CFG_SPLASH = true or leave out --splash");
+            warning(get(CFG_SPLASH) ? get(CFG_SPLASH)->line : 0,
+                    "--splash is given but CFG_SPLASH is not true: the picture is stored in the launcher and never "
+                    "shown; add CFG_SPLASH = true or leave out --splash");
     }
 
     // What only windows make sense of is stamped in vain into the console
     // launcher, which has none (a switched-off setting is harmless).
     void check_console_launcher(SplashSource splash) {
         const std::string ignored = " is ignored by the console launcher, ";
-        for (int id : {4, 5, 6, 7})
-            if (const ConfigValue* v = get(id); v && (id == 6 || is_true(id)))
+        for (ConfigRecord id : {CFG_SPLASH, CFG_SPLASH_UNTIL_WINDOW, CFG_SPLASH_TIMEOUT, CFG_SPLASH_TIMEOUT_ERROR})
+            if (const ConfigValue* v = get(id); v && (id == CFG_SPLASH_TIMEOUT || is_true(id)))
                 warning(v->line, std::string(find_record(id)->name) + ignored + "which shows no splash screen");
-        if (is_true(11)) warning(get(11)->line, "CFG_WAIT" + ignored + "which has no window to keep responsive");
-        if (const ConfigValue* v = get(24))
+        if (is_true(CFG_WAIT))
+            warning(get(CFG_WAIT)->line, "CFG_WAIT" + ignored + "which has no window to keep responsive");
+        if (const ConfigValue* v = get(CFG_INSTANCE_TITLE))
             warning(v->line, "CFG_INSTANCE_TITLE" + ignored + "which brings no window forward: another instance "
                              "is reported on standard error");
         if (splash == SplashSource::Given)
@@ -566,22 +570,22 @@ public:
     }
 
     void check_heap() {
-        struct Pair { int low, high; const char* text; };
+        struct Pair { ConfigRecord low, high; const char* text; };
         const Pair pairs[] = {
-            {30, 29, "CFG_PREFERRED_HEAP_MB is below CFG_MIN_HEAP_MB"},
-            {30, 27, "CFG_MAX_HEAP_MB is below CFG_MIN_HEAP_MB"},
-            {25, 27, "CFG_MAX_HEAP_MB is below CFG_INITIAL_HEAP_MB"},
-            {29, 27, "CFG_MAX_HEAP_MB is below CFG_PREFERRED_HEAP_MB"},
+            {CFG_MIN_HEAP_MB, CFG_PREFERRED_HEAP_MB, "CFG_PREFERRED_HEAP_MB is below CFG_MIN_HEAP_MB"},
+            {CFG_MIN_HEAP_MB, CFG_MAX_HEAP_MB, "CFG_MAX_HEAP_MB is below CFG_MIN_HEAP_MB"},
+            {CFG_INITIAL_HEAP_MB, CFG_MAX_HEAP_MB, "CFG_MAX_HEAP_MB is below CFG_INITIAL_HEAP_MB"},
+            {CFG_PREFERRED_HEAP_MB, CFG_MAX_HEAP_MB, "CFG_MAX_HEAP_MB is below CFG_PREFERRED_HEAP_MB"},
         };
         for (const Pair& p : pairs) {
             auto low = integer(p.low), high = integer(p.high);
             if (low && high && *high < *low) warning(get(p.high)->line, p.text);
         }
-        for (int id : {25, 27, 29, 30})
+        for (ConfigRecord id : {CFG_INITIAL_HEAP_MB, CFG_MAX_HEAP_MB, CFG_PREFERRED_HEAP_MB, CFG_MIN_HEAP_MB})
             if (auto v = integer(id); v && *v < 0)
                 warning(get(id)->line, std::string(find_record(id)->name) + " is negative");
-        if (auto percent = integer(26); percent && (*percent < 0 || *percent > 100))
-            warning(get(26)->line, "CFG_INITIAL_HEAP_PERCENT is not a percentage (0..100)");
+        if (auto percent = integer(CFG_INITIAL_HEAP_PERCENT); percent && (*percent < 0 || *percent > 100))
+            warning(get(CFG_INITIAL_HEAP_PERCENT)->line, "CFG_INITIAL_HEAP_PERCENT is not a percentage (0..100)");
     }
 
     void check_version_keys(const CheckContext& context) {

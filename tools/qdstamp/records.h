@@ -1,10 +1,15 @@
 // The launcher's configuration records: RT_RCDATA resources whose integer
 // name is the record id and whose data is UTF-16LE text plus one zero unit.
+// Which records there are, with their ids, names, capacities, kinds and
+// traits, is the launcher's own record table (src/config/record_table.h):
+// its names (CFG_MAIN_CLASS, ...) are the ids here too.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "config/record_table.h"
 
 namespace qdstamp {
 
@@ -33,7 +38,7 @@ struct RecordInfo {
     unsigned traits = 0;  // RecordTrait bits
 };
 
-// All records the launcher reads, ordered by id.
+// All records of the table, ordered by id.
 const RecordInfo* record_table(std::size_t* count);
 const RecordInfo* find_record(std::string_view name);
 const RecordInfo* find_record(int id);
@@ -42,7 +47,5 @@ inline bool has_trait(const RecordInfo& r, RecordTrait t) { return (r.traits & t
 
 // The separator of the items of a kRepeated record.
 constexpr char16_t kItemSeparator = u'\t';
-
-constexpr int kStartupErrorId = 101;
 
 }  // namespace qdstamp
