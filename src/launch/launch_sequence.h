@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-// Results of prepareLaunch.
+// Results of prepareProcess and prepareChild.
 enum : int {
     PREPARE_FAILED = 0,
     PREPARE_READY = 1,
