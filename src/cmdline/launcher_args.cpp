@@ -363,6 +363,13 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
     readOptionsFile(exePath, options);
     if (options.length > 0) expandVars(args, jvmOptionsText, exePath, exeDirLen);
     if (options.overflowed || args.overflowed) return refuseTooLong(L"The JVM options, with their variables expanded,");
+    // Last among the JVM options, so that no option of the file can change it.
+    // Should it not fit, the next piece's check refuses the command line.
+    if (restartCount > 0) {
+        appendText(args, L"-Dqdlauncher.restarted=");
+        appendDecimal(args, restartCount);
+        appendChar(args, L' ');
+    }
 
     wchar_t module[PATH_CAPACITY];
     wchar_t jarText[PATH_CAPACITY] = {};

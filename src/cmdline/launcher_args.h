@@ -6,10 +6,11 @@
 
 #include "core/bounded_text.h"
 
-// Appends the JVM options (CFG_JVM_OPTIONS and the options file, expanded), the
-// module form (with CFG_MODULE) or else the classpath or jar form, the fixed
-// arguments (CFG_APP_ARGS) and the user's arguments less the launcher's
-// switches to launcherArgs. 0 when the launch
+// Appends the JVM options (CFG_JVM_OPTIONS and the options file, expanded;
+// after a restart -Dqdlauncher.restarted=<restartCount>), the module form
+// (with CFG_MODULE) or else the classpath or jar form, the fixed arguments
+// (CFG_APP_ARGS) and the user's arguments less the launcher's switches to
+// launcherArgs. 0 when the launch
 // cannot go on: CFG_MAIN_CLASS without CFG_CLASSPATH (messageText unchanged),
 // or a piece that does not fit (the reason is added to messageText).
 int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, size_t exeDirLen, BOOL jarInExe);

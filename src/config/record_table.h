@@ -71,6 +71,7 @@
     QD_RECORD(36, CFG_RUNTIME_MACHINES, 128, Text, 0)                                         \
     QD_RECORD(37, CFG_FORWARD_ARGUMENTS, 20, Boolean, 0)                                      \
     QD_RECORD(38, CFG_APP_USER_MODEL_ID, 129, Text, 0)                                        \
+    QD_RECORD(39, CFG_RESTART_EXIT_CODE, 20, Integer, 0)                                      \
     QD_RECORD(101, MSG_STARTUP_ERROR, 1024, Text, kShown)                                     \
     QD_RECORD(102, MSG_RUNTIME_DIR_ERROR, 1024, Text, kShown)                                 \
     QD_RECORD(103, MSG_RUNTIME_VERSION_ERROR, 1024, Text, kShown)                             \

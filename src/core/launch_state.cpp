@@ -31,6 +31,9 @@ WORD configFaultRecord;
 HANDLE instanceMutex;
 BOOL forwardStarts;
 HANDLE childInput;
+DWORD restartExitCode;
+int restartCount;
+BOOL reportShown;
 PROCESS_INFORMATION child;
 DWORD childExitCode;
 ULONGLONG startTick;
@@ -50,20 +53,7 @@ BOOL splashUntilWindow;
 HWND splashWindow;
 HBITMAP splashPicture;
 
-void resetLaunchState() {
-    launcherSwitches = LauncherSwitches{};
-    moduleHandle = nullptr;
-    clearText(exePath, PATH_CAPACITY);
-    exeDirLen = 0;
-    logFile = nullptr;
-    isWow64 = FALSE;
-    clearText(helpUrl, URL_CAPACITY);
-    copyText(errorTitle, NAME_CAPACITY, L"QDLauncher");
-    clearText(messageText, MESSAGE_CAPACITY);
-    failureCode = 0;
-    clearText(mutexName, NAME_CAPACITY);
-    clearText(oldCwd, PATH_CAPACITY);
-    clearText(workDir, PATH_CAPACITY);
+void resetChildState() {
     clearText(launcherPath, PATH_CAPACITY);
     clearText(minVersion, NAME_CAPACITY);
     clearText(maxVersion, NAME_CAPACITY);
@@ -74,15 +64,35 @@ void resetLaunchState() {
     priorityClass = 0;
     jarInExe = FALSE;
     clearText(launcherArgs, LONG_TEXT_CAPACITY);
-    clearText(appUserModelId, APP_ID_CAPACITY);
-    instanceMutex = nullptr;
-    forwardStarts = FALSE;
     childInput = nullptr;
     child = PROCESS_INFORMATION{};
-    childExitCode = 0;
     startTick = 0;
     stderrCapture = CaptureChannel{};
     stdoutCapture = CaptureChannel{};
+    failureCode = 0;
+}
+
+void resetLaunchState() {
+    resetChildState();
+    launcherSwitches = LauncherSwitches{};
+    moduleHandle = nullptr;
+    clearText(exePath, PATH_CAPACITY);
+    exeDirLen = 0;
+    logFile = nullptr;
+    isWow64 = FALSE;
+    clearText(helpUrl, URL_CAPACITY);
+    copyText(errorTitle, NAME_CAPACITY, L"QDLauncher");
+    clearText(messageText, MESSAGE_CAPACITY);
+    clearText(mutexName, NAME_CAPACITY);
+    clearText(oldCwd, PATH_CAPACITY);
+    clearText(workDir, PATH_CAPACITY);
+    clearText(appUserModelId, APP_ID_CAPACITY);
+    instanceMutex = nullptr;
+    forwardStarts = FALSE;
+    restartExitCode = 0;
+    restartCount = 0;
+    reportShown = FALSE;
+    childExitCode = 0;
     splashShown = waitForChild = FALSE;
     splashCountdown = splashSeconds = 60;
     splashTimeoutIsError = splashUntilWindow = FALSE;

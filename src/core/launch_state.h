@@ -65,6 +65,9 @@ extern wchar_t appUserModelId[APP_ID_CAPACITY];
 extern HANDLE instanceMutex;       // the single-instance mutex; nullptr without CFG_MUTEX
 extern BOOL forwardStarts;         // later starts are handed to this launcher's application (forwarding.h)
 extern HANDLE childInput;          // the child's end of its standard-input pipe until it has started; nullptr: none
+extern DWORD restartExitCode;      // the child's exit code that asks for a restart; 0: none
+extern int restartCount;           // restarts so far; a restarted child gets -Dqdlauncher.restarted=<n>
+extern BOOL reportShown;           // a report was shown in this run of the launcher
 extern PROCESS_INFORMATION child;
 extern DWORD childExitCode;
 extern ULONGLONG startTick;
@@ -102,3 +105,13 @@ extern HBITMAP splashPicture;      // the picture given to the static control; n
 // Puts every variable back to its value at process start (for tests that run
 // several launches in one process).
 void resetLaunchState();
+
+// Clears what the preparation of a child and its run filled in: the runtime
+// search's findings, the launcher path, creation flags and command line, the
+// child's handles, its start time and the capture channels, and the pending
+// failure code. What belongs to the launcher's whole run stays: its path, the
+// log, the mutex and the forwarding endpoint, the taskbar identity, the title
+// and messages, the starting directory, the restart
+// count and the last child's exit code. Called before a restart prepares the
+// next child; the capture threads must have ended.
+void resetChildState();

@@ -47,6 +47,7 @@ void describeErrorCode(unsigned long code, wchar_t* buffer, unsigned long capaci
 }
 
 void reportError() {
+    reportShown = TRUE;
     DWORD code = failureCode;
     failureCode = 0;
     if (code != 0) {

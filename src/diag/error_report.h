@@ -12,7 +12,8 @@
 
 // Shows the report with messageText and, when failureCode is not 0, an empty
 // line and the system's text for it. The code belongs to the failure just
-// reported: failureCode is 0 again afterwards.
+// reported: failureCode is 0 again afterwards. Sets reportShown: after a
+// report the launcher does not restart the application.
 void reportError();
 
 // The text shown after the message for an error code the system has no text

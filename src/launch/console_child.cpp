@@ -4,6 +4,9 @@ namespace {
 
 const DWORD STANDARD_HANDLES[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
 
+// Written by the handler's thread, read by the main thread.
+volatile LONG interruptsSeen;
+
 bool isKernelHandle(HANDLE handle) {
     ULONG_PTR value = reinterpret_cast<ULONG_PTR>(handle);
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && (value & 3) == 0;
@@ -48,6 +51,7 @@ ConsoleEventAction consoleEventAction(DWORD event) {
 BOOL WINAPI onConsoleEvent(DWORD event) {
     ConsoleEventAction action = consoleEventAction(event);
     if (action == CONSOLE_EVENT_PASSED_ON) return FALSE;
+    if (action == CONSOLE_EVENT_SURVIVED) InterlockedIncrement(&interruptsSeen);
     // The system calls the handler on a thread of its own; the main thread
     // keeps waiting for the child meanwhile and ends the launcher with the
     // child's exit code. After a close, the system ends the launcher itself
@@ -57,3 +61,5 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 }
 
 void watchConsoleEvents() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+
+LONG consoleInterrupts() { return interruptsSeen; }

@@ -20,12 +20,18 @@ size_t shareStandardHandles(STARTUPINFOW& startup, HANDLE (&listed)[3]);
 // not get a console window of its own either.
 DWORD consoleCreationFlags();
 
-// Registers onConsoleEvent. Called right before the child is started: until
-// then Ctrl+C ends the launcher as usual. The handler is a routine of this
-// process only; the console's "ignore Ctrl+C" setting
-// (SetConsoleCtrlHandler(NULL, TRUE)) is never used, since a child inherits
-// it and the Java runtime would then ignore Ctrl+C too.
+// Registers onConsoleEvent, once for the launcher's whole run. Called right
+// before the first child is started: until then Ctrl+C ends the launcher as
+// usual. The handler is a routine of this process only; the console's
+// "ignore Ctrl+C" setting (SetConsoleCtrlHandler(NULL, TRUE)) is never used,
+// since a child inherits it and the Java runtime would then ignore Ctrl+C too.
 void watchConsoleEvents();
+
+// How many Ctrl+C and Ctrl+Break events the launcher has lived through. A
+// restart is not started when one came after the last child had ended: with
+// no child to take it, the key press would be lost and the application would
+// come back although the user asked it to stop.
+LONG consoleInterrupts();
 
 // --- The decisions (for tests) ---------------------------------------------
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-// Results of prepareLaunch.
+// Results of prepareProcess and prepareChild.
 enum : int {
     PREPARE_FAILED = 0,
     PREPARE_READY = 1,
@@ -20,8 +20,16 @@ enum : int {
 
 int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode);
 
-// Ordered preparation of a launch; see the step list in prepare_launch.cpp.
-int prepareLaunch(const wchar_t* argumentText);
+// The preparation of the launcher's process, once: its path, the debug log,
+// the title and messages, the single-instance mutex, the starting directory
+// and the restart code. PREPARE_READY, PREPARE_FAILED (messageText ready) or
+// PREPARE_ANOTHER_INSTANCE; see the step list in prepare_launch.cpp.
+int prepareProcess(const wchar_t* argumentText);
+
+// The preparation of one child, for the first start and again for every
+// restart: working directory, runtime, environment, heap and command line.
+// PREPARE_READY or PREPARE_FAILED (messageText ready).
+int prepareChild(const wchar_t* argumentText);
 
 // Starts launcherPath with launcherArgs as the child; 0 when started, -1 when
 // not (messageText and failureCode ready for the report). The child inherits

@@ -16,8 +16,10 @@
 #include "launch/console_child.h"
 #include "launch/forwarding.h"
 #include "launch/output_capture.h"
+#include "launch/restart.h"
 #include "launch/splash.h"
 #include "runtime/private_launcher.h"
+#include "runtime/runtime_env.h"
 
 namespace {
 
@@ -48,12 +50,19 @@ void closeHandleOnce(HANDLE* handle) {
     *handle = nullptr;
 }
 
+// How one child's run ended.
+enum ChildRun {
+    CHILD_ENDED,       // started, waited for, collected: childExitCode is its code
+    CHILD_FAILED,      // a step failed and was reported: the launcher ends with 1
+    CHILD_NOT_STARTED, // a restart given up before the start: the last child's code stands
+};
+
 // A failure after the splash window exists: the splash goes first, so the
 // report is not shown over it and no tick runs inside the report's box.
-int failAfterSplash() {
+ChildRun failAfterSplash() {
     endSplash();
     reportError();
-    return EXIT_REPORTED_FAILURE;
+    return CHILD_FAILED;
 }
 
 // Waits for the child's end on its process handle; its exit code says nothing
@@ -260,23 +269,28 @@ bool turnToPlainLauncherAfterLoaderRefusal(bool wroteOutput) {
     return true;
 }
 
-// The console launcher's run once the preparation is done: the child shares
-// the launcher's console and standard handles, so there are no pipes, no
-// capture files and no quick-failure report, and no window of any kind. A
-// program the loader refused has run none of its own code, so it cannot have
-// written to the shared console either.
-int runConsoleChild() {
-    watchConsoleEvents();
+// The console launcher's child: it shares the launcher's console and standard
+// handles, so there are no pipes, no capture files and no quick-failure
+// report, and no window of any kind. A program the loader refused has run
+// none of its own code, so it cannot have written to the shared console
+// either.
+ChildRun runConsoleChild(LONG interruptsAtLastEnd) {
+    if (restartCount == 0) {
+        watchConsoleEvents();
+    } else if (consoleInterrupts() != interruptsAtLastEnd) {
+        logLine(L"No restart:\tCtrl+C or Ctrl+Break between children\n");
+        return CHILD_NOT_STARTED;
+    }
     do {
         startTick = GetTickCount64();
         if (startChild() != 0) {
             reportError();
-            return EXIT_REPORTED_FAILURE;
+            return CHILD_FAILED;
         }
         WaitForSingleObject(child.hProcess, INFINITE);
         readChildExitCode();
     } while (turnToPlainLauncherAfterLoaderRefusal(false));
-    return endWithChild();
+    return CHILD_ENDED;
 }
 
 // One child from its start to its end: its capture pipes and threads, the
@@ -315,6 +329,66 @@ bool childMayHaveWritten(bool stdoutRequested) {
     return !stderrQuiet || !stdoutQuiet;
 }
 
+// The GUI launcher's child: its error output (and with "--qd-stdout" its
+// standard output) goes through fresh pipes into temporary files. The first
+// child brings the splash screen and the wait's window; a restarted one
+// neither, since the application is already on screen.
+ChildRun runCapturedChild(HINSTANCE instance, int showCode) {
+    if (restartCount == 0) {
+        splashShown = loadConfigBool<CFG_SPLASH>() && !launcherSwitches.noSplash;
+        waitForChild = loadConfigBool<CFG_WAIT>() && !launcherSwitches.dontWait;
+        if (configFaulted()) {
+            reportError();
+            return CHILD_FAILED;
+        }
+        bool windowed = splashShown || waitForChild;
+        if (windowed && (!startSplash(instance, showCode) || configFaulted())) return failAfterSplash();
+    }
+    bool stdoutRequested = launcherSwitches.captureStdout;
+
+    stderrCapture.prefix = L"QD_";
+    stdoutCapture.prefix = L"QO_";
+    stderrCapture.head = stderrHead;
+    for (;;) {
+        if (!runChildToItsEnd(stdoutRequested)) return failAfterSplash();
+        if (!turnToPlainLauncherAfterLoaderRefusal(childMayHaveWritten(stdoutRequested))) break;
+        // The refused copy wrote nothing: its empty capture files go, and the
+        // next child's output, quick-failure report and splash watch are its own.
+        discardCapture(stderrCapture);
+        discardCapture(stdoutCapture);
+    }
+    endSplash();
+    return CHILD_ENDED;
+}
+
+// A capture thread that did not end keeps its channel (launch_state.h).
+bool captureHeld() { return stderrCapture.pipeRead != nullptr || stdoutCapture.pipeRead != nullptr; }
+
+// After a child ended with the restart code: whether to start the next one,
+// and if so the clean slate for its preparation. The error output of the
+// child that asked is kept or deleted as at any end, but it is no failed
+// start, so no quick-failure report is made for it.
+bool restartAfterChild(RestartHistory& history) {
+    ChildEnd end = {childExitCode, GetTickCount64() - startTick, reportShown != FALSE, captureHeld()};
+    RestartVerdict verdict = judgeRestart(history, end);
+    if (verdict == RESTART_NOT_ASKED) return false;
+    // The environment goes back to what the launcher started with before the
+    // next preparation changes it again (Path, CFG_ENV_VARS).
+    if (verdict == RESTART_GO && !restoreEnvironment()) verdict = RESTART_NO_ENVIRONMENT;
+    if (verdict != RESTART_GO) {
+        logRefusedRestart(verdict);
+        return false;
+    }
+    logLine(L"Restart:\t%d\n", static_cast<int>(childExitCode));
+    if (!CONSOLE_LAUNCHER) discardEmptyCapture();
+    closeChildHandles();
+    resetChildState();
+    // The working directory is entered afresh from where the launcher started.
+    if (oldCwd[0] != 0) SetCurrentDirectoryW(oldCwd);
+    ++restartCount;
+    return true;
+}
+
 // The console launcher's word when another instance holds CFG_MUTEX.
 void reportAnotherInstance() {
     wchar_t line[NAME_CAPACITY + 64];
@@ -328,7 +402,7 @@ void reportAnotherInstance() {
 
 int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) {
     launcherSwitches = readLauncherSwitches(argumentText);
-    int prepared = prepareLaunch(argumentText);
+    int prepared = prepareProcess(argumentText);
     if (prepared == PREPARE_ANOTHER_INSTANCE) {
         DWORD application = 0;
         bool handedOver = !CONSOLE_LAUNCHER && forwardStarts && handOverToRunningInstance(argumentText, &application);
@@ -346,32 +420,26 @@ int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) 
         reportError();
         return EXIT_REPORTED_FAILURE;
     }
-    if (CONSOLE_LAUNCHER) return runConsoleChild();
 
-    splashShown = loadConfigBool<CFG_SPLASH>() && !launcherSwitches.noSplash;
-    waitForChild = loadConfigBool<CFG_WAIT>() && !launcherSwitches.dontWait;
-    bool stdoutRequested = launcherSwitches.captureStdout;
-    if (configFaulted()) {
-        reportError();
-        return EXIT_REPORTED_FAILURE;
-    }
-
-    bool windowed = splashShown || waitForChild;
-    if (windowed && (!startSplash(instance, showCode) || configFaulted())) return failAfterSplash();
-
-    stderrCapture.prefix = L"QD_";
-    stdoutCapture.prefix = L"QO_";
-    stderrCapture.head = stderrHead;
+    // The process is prepared once; each child, the first and every
+    // restarted one, is prepared and run here. The single-instance mutex and
+    // the debug log stay with the launcher from one child to the next.
+    RestartHistory restarts = {restartExitCode, restartExitCode != 0 && saveEnvironment(), 0};
+    LONG interruptsAtLastEnd = 0;
     for (;;) {
-        if (!runChildToItsEnd(stdoutRequested)) return failAfterSplash();
-        if (!turnToPlainLauncherAfterLoaderRefusal(childMayHaveWritten(stdoutRequested))) break;
-        // The refused copy wrote nothing: its empty capture files go, and the
-        // next child's output, quick-failure report and splash watch are its own.
-        discardCapture(stderrCapture);
-        discardCapture(stdoutCapture);
+        if (prepareChild(argumentText) != PREPARE_READY) {
+            reportError();
+            return EXIT_REPORTED_FAILURE;
+        }
+        ChildRun run = CONSOLE_LAUNCHER ? runConsoleChild(interruptsAtLastEnd)
+                                        : runCapturedChild(instance, showCode);
+        if (run == CHILD_FAILED) return EXIT_REPORTED_FAILURE;
+        if (run == CHILD_NOT_STARTED) break;
+        interruptsAtLastEnd = CONSOLE_LAUNCHER ? consoleInterrupts() : 0;
+        if (!restartAfterChild(restarts)) {
+            if (!CONSOLE_LAUNCHER) reportQuickFailure();
+            break;
+        }
     }
-    endSplash();
-
-    reportQuickFailure();
     return endWithChild();
 }

@@ -208,10 +208,14 @@ void discardCapture(CaptureChannel& channel) {
     channel.head = head;
 }
 
+void discardEmptyCapture() {
+    if (stderrCapture.ended && !stderrCapture.seen && stderrCapture.path[0] != 0) DeleteFileW(stderrCapture.path);
+}
+
 void reportQuickFailure() {
     bool stderrSeen = stderrCapture.ended && stderrCapture.seen;
     bool stdoutSeen = stdoutCapture.ended && stdoutCapture.seen;
-    if (stderrCapture.ended && !stderrSeen && stderrCapture.path[0] != 0) DeleteFileW(stderrCapture.path);
+    discardEmptyCapture();
 
     // An application that ended with 0 did not fail, whatever it wrote: Java
     // 17 and later print warnings at every start, and a user may close the

@@ -30,6 +30,10 @@ bool collectCapture(CaptureChannel& channel);
 // a new pipe and thread (its prefix and head buffer stay).
 void discardCapture(CaptureChannel& channel);
 
+// After the channels were collected: deletes the error-output file when the
+// child wrote nothing there (the standard-output file always stays).
+void discardEmptyCapture();
+
 // After the channels were collected: deletes an empty error-output file and,
 // when the child ended with an exit code other than 0, wrote anything, and the
 // run took less than 10 seconds since the child's start, reports the failed

@@ -1,7 +1,10 @@
-// The ordered preparation of one launch. Each step reads the records it needs
-// when it needs them; the first failing step ends the preparation, leaving in
-// messageText (and possibly helpUrl) what the report is to show.
+// The ordered preparation of a launch, in two parts. The first prepares the
+// launcher's process once; the second prepares one child and runs again for
+// every restart. Each step reads the records it needs when it needs them; the
+// first failing step ends the preparation, leaving in messageText (and
+// possibly helpUrl) what the report is to show.
 //
+// The process (prepareProcess):
 //  1-3  module handle, executable path, executable directory
 //       the application's taskbar identity (before any window, reports too)
 //  4    debug log on "--qd-debug"
@@ -9,7 +12,8 @@
 //  6-8  help page, message-box title, start-up message
 //  9    single-instance mutex (result 183 when another instance holds it),
 //       with the endpoint for later starts when they are forwarded
-//  10   starting directory
+//  10   starting directory; the restart code
+// One child (prepareChild):
 //  11   working directory
 //  12   runtime search
 //  13   runtime environment and launcher path
@@ -27,6 +31,7 @@
 #include "diag/debug_log.h"
 #include "launch/app_identity.h"
 #include "launch/forwarding.h"
+#include "launch/restart.h"
 #include "runtime/runtime_env.h"
 #include "runtime/runtime_search.h"
 
@@ -124,7 +129,7 @@ bool childCommandLineFits() {
 
 } // namespace
 
-int prepareLaunch(const wchar_t* argumentText) {
+int prepareProcess(const wchar_t* argumentText) {
     bool pathFound = findExecutablePath();
     // The process takes its taskbar identity before its first window, and the
     // report of a failure below may be that window.
@@ -143,6 +148,16 @@ int prepareLaunch(const wchar_t* argumentText) {
     if (configFaulted()) return PREPARE_FAILED;
 
     GetCurrentDirectoryW(PATH_CAPACITY, oldCwd);
+    int configuredRestart = loadConfigInt<CFG_RESTART_EXIT_CODE>();
+    if (configFaulted()) return PREPARE_FAILED;
+    restartExitCode = usableRestartCode(configuredRestart);
+    if (restartExitCode == 0 && configuredRestart != 0) {
+        logLine(L"No restarts:\t%d is not a usable CFG_RESTART_EXIT_CODE\n", configuredRestart);
+    }
+    return PREPARE_READY;
+}
+
+int prepareChild(const wchar_t* argumentText) {
     if (!enterWorkingDirectory() || configFaulted()) return PREPARE_FAILED;
 
     if (!locateRuntime(exePath, exeDirLen) || configFaulted()) return PREPARE_FAILED;

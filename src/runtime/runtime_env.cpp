@@ -18,6 +18,19 @@ wchar_t variablesText[ENVIRONMENT_CAPACITY];
 wchar_t variableName[ENVIRONMENT_CAPACITY];
 wchar_t expandedValue[LONG_TEXT_CAPACITY];
 
+// The environment block at the launcher's start, for restarts.
+const wchar_t* savedEnvironment;
+
+bool sameVariableName(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength) {
+    return CompareStringOrdinal(a, static_cast<int>(aLength), b, static_cast<int>(bLength), TRUE) == CSTR_EQUAL;
+}
+
+// Copies an entry's name so that it can be handed to the system; false when
+// it is too long to be a variable's name at all.
+bool takeVariableName(const EnvironmentEntry& entry) {
+    return entry.nameLength > 0 && copyTextN(variableName, ENVIRONMENT_CAPACITY, entry.name, entry.nameLength);
+}
+
 bool setPlainLauncher() {
     if (appendLauncherName(runtimeHome)) return true;
     explainFailure(L"The path of the Java runtime's launcher would be longer than 259 characters.");
@@ -150,5 +163,53 @@ bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeD
 
     bool usePrivateCopy = installPrivateLauncher(exePath, exeDirLen);
     if (!usePrivateCopy) return setPlainLauncher();
+    return true;
+}
+
+bool nextEnvironmentEntry(const wchar_t** cursor, EnvironmentEntry* entry) {
+    const wchar_t* at = *cursor;
+    if (*at == 0) return false;
+    // The name may begin with "=" (the per-drive folders, "=C:=C:\x"); the
+    // separator is the first "=" after it.
+    const wchar_t* end = at + 1;
+    while (*end != 0 && *end != L'=') ++end;
+    entry->name = at;
+    entry->nameLength = static_cast<size_t>(end - at);
+    entry->value = *end == L'=' ? end + 1 : end;
+    while (*end != 0) ++end;
+    *cursor = end + 1;
+    return true;
+}
+
+const wchar_t* findEnvironmentValue(const wchar_t* block, const wchar_t* name, size_t length) {
+    EnvironmentEntry entry;
+    while (nextEnvironmentEntry(&block, &entry)) {
+        if (sameVariableName(entry.name, entry.nameLength, name, length)) return entry.value;
+    }
+    return nullptr;
+}
+
+bool saveEnvironment() {
+    savedEnvironment = GetEnvironmentStringsW();
+    return savedEnvironment != nullptr;
+}
+
+bool restoreEnvironment() {
+    if (savedEnvironment == nullptr) return false;
+    wchar_t* present = GetEnvironmentStringsW();
+    if (present == nullptr) return false;
+    // The system's copy of the block, so changing variables while reading it is safe.
+    const wchar_t* cursor = present;
+    EnvironmentEntry entry;
+    while (nextEnvironmentEntry(&cursor, &entry)) {
+        if (entry.name[0] == L'=') continue;
+        if (findEnvironmentValue(savedEnvironment, entry.name, entry.nameLength) != nullptr) continue;
+        if (takeVariableName(entry)) SetEnvironmentVariableW(variableName, nullptr);
+    }
+    FreeEnvironmentStringsW(present);
+    cursor = savedEnvironment;
+    while (nextEnvironmentEntry(&cursor, &entry)) {
+        if (entry.name[0] != L'=' && takeVariableName(entry)) SetEnvironmentVariableW(variableName, entry.value);
+    }
     return true;
 }

@@ -44,3 +44,31 @@ bool splitVariableItem(const wchar_t* item, size_t itemLength, VariableItem* par
 // on the private path falls back to the runtime's own launcher. False only
 // when even that path does not fit (the report is then explained).
 bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeDirLen);
+
+// The environment the launcher started with, kept so that a restart prepares
+// the next child's on a clean slate: without it Path would gain the runtime's
+// bin folder once more with every restart, and a CFG_ENV_VARS value that
+// refers to its own variable would grow.
+//
+// Keeps the process's environment block as it is now (the system's copy,
+// held to the end of the process). False when the system cannot give it.
+bool saveEnvironment();
+// Puts the environment back as saveEnvironment found it: a variable set
+// since is removed, every saved one gets its saved value again. Names that
+// begin with "=" (the per-drive current folders) are left alone. False when
+// nothing was saved or the present environment cannot be read.
+bool restoreEnvironment();
+
+// One "NAME=value" entry of an environment block. Pure.
+struct EnvironmentEntry {
+    const wchar_t* name;    // points into the block
+    size_t nameLength;
+    const wchar_t* value;   // after the "=", terminated by the entry's end
+};
+// The next entry at or after *cursor in a block of zero-terminated entries
+// that ends with an empty one; false at the block's end. *cursor moves past
+// the entry. An entry without "=" after its first character has an empty
+// value. Pure.
+bool nextEnvironmentEntry(const wchar_t** cursor, EnvironmentEntry* entry);
+// The value of `name` (`length` characters, any case) in a block, or nullptr.
+const wchar_t* findEnvironmentValue(const wchar_t* block, const wchar_t* name, size_t length);

@@ -1,5 +1,5 @@
 // The console launcher seen from a Windows starter: exit codes, no window,
-// java.exe wherever the runtime comes from, Ctrl+C. (Pipes, reports, the
+// java.exe wherever the runtime comes from, Ctrl+C, a restart. (Pipes, reports, the
 // single instance and the low-memory question: tests/console-launcher-check.sh.)
 #include "launcher_fixture.h"
 
@@ -35,13 +35,9 @@ TEST_F(ConsoleLauncherTest, ExitCodesPassThroughWithoutAWindow) {
 // it gets no private copy. Then the private copy of the bundled runtime, and
 // the runtime's own java.exe when the loader refuses the copy.
 TEST_F(ConsoleLauncherTest, JavaExeWhereverTheRuntimeComesFrom) {
-    installRuntime(L"jdk-17");
-    ASSERT_TRUE(writeFileBytes(appDir + L"\\jdk-17\\release", "JAVA_VERSION=\"17.0.1\"\n"));
-    environment[L"JAVA_HOME"] = appDir + L"\\jdk-17";
+    installJavaHomeRuntime();
     records[1] = L"missing";
-    records[2] = L"17";
     records[9] = L"true";
-    records[31] = L"java_home";
     launch(L"--qd-debug");
     EXPECT_EQ(appDir + L"\\jdk-17\\bin\\java.exe", child().value(L"exe"));
     EXPECT_EQ(std::vector<std::wstring>{L"java.exe"}, listFiles(appDir + L"\\jdk-17\\bin\\*"));
@@ -72,6 +68,17 @@ TEST_F(ConsoleLauncherTest, CtrlCIsTheChildsToHandle) {
     RunResult run = launch(L"", pressOk, 40000);
     EXPECT_EQ(130u, run.exitCode);
     EXPECT_EQ(L"char", child().value(L"stdin")) << "the child shares the launcher's console handles";
+}
+
+// A restarted child shares the console too, and Ctrl+C is still its to handle.
+TEST_F(ConsoleLauncherTest, RestartedChildSharesTheConsoleAndItsCtrlC) {
+    creationFlags = CREATE_NEW_CONSOLE;
+    records[39] = L"23";
+    childActions("exit 23\n");
+    restartedChildActions(1, "on-ctrl-c 130\nsend-ctrl-c\nsleep 20000\nexit 5\n");
+    RunResult run = launch(L"", pressOk, 40000);
+    EXPECT_EQ(130u, run.exitCode);
+    EXPECT_EQ(L"char", restartedChild(1).value(L"stdin"));
 }
 
 } // namespace

@@ -43,6 +43,14 @@ void LauncherTest::installRuntime(const std::wstring& relative) {
     ASSERT_TRUE(CopyFileW(runtimeStandIn.c_str(), joinPath(bin, runtimeProgram).c_str(), FALSE));
 }
 
+void LauncherTest::installJavaHomeRuntime() {
+    installRuntime(L"jdk-17");
+    ASSERT_TRUE(writeFileBytes(appDir + L"\\jdk-17\\release", "JAVA_VERSION=\"17.0.1\"\n"));
+    environment[L"JAVA_HOME"] = appDir + L"\\jdk-17";
+    records[2] = L"17";
+    records[31] = L"java_home";
+}
+
 void LauncherTest::useConsoleLauncher() {
     bareLauncher = consoleBareLauncherPath();
     runtimeStandIn = fakeConsoleRuntimePath();
@@ -51,6 +59,10 @@ void LauncherTest::useConsoleLauncher() {
 
 void LauncherTest::childActions(const std::string& actions) {
     ASSERT_TRUE(writeFileBytes(childActionsPath(), actions));
+}
+
+void LauncherTest::restartedChildActions(int n, const std::string& actions) {
+    ASSERT_TRUE(writeFileBytes(childActionsPath() + L"." + std::to_wstring(n), actions));
 }
 
 void LauncherTest::prepareLauncher() {

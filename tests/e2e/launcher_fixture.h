@@ -22,6 +22,9 @@ protected:
 
     // Puts the stand-in runtime at appDir\<relative>\bin\javaw.exe.
     void installRuntime(const std::wstring& relative = L"jvm");
+    // An installed Java 17 at appDir\jdk-17, found through JAVA_HOME as the
+    // only runtime source (CFG_MIN_VERSION 17, CFG_RUNTIME_SOURCES java_home).
+    void installJavaHomeRuntime();
     // Makes the test one of the console launcher: its record-free build is
     // stamped, and the runtime's program is the console stand-in java.exe.
     void useConsoleLauncher();
@@ -39,6 +42,12 @@ protected:
     std::wstring preconfiguredLauncher;
 
     e2e::ChildRecord child() const { return e2e::readChildRecord(childRecordPath()); }
+    // The child started by the n-th restart (-Dqdlauncher.restarted=n), and
+    // what it does instead of childActions (fake_javaw.cpp).
+    e2e::ChildRecord restartedChild(int n) const {
+        return e2e::readChildRecord(childRecordPath() + L"." + std::to_wstring(n));
+    }
+    void restartedChildActions(int n, const std::string& actions);
     bool childRan() const { return e2e::fileExists(childRecordPath()); }
     std::wstring childRecordPath() const { return e2e::joinPath(testDir, L"child-record.txt"); }
     std::wstring childActionsPath() const { return e2e::joinPath(testDir, L"child-actions.txt"); }

@@ -252,6 +252,20 @@ std::vector<RuleCase> rule_cases() {
         {"priority high", config_with("CFG_PRIORITY = 128\n"), 0, ""},
         {"priority default", config_with("CFG_PRIORITY = 0\n"), 0, ""},
 
+        // The restart code: one that no other kind of end gives.
+        {"restart code lowest", config_with("CFG_RESTART_EXIT_CODE = 2\n"), 0, ""},
+        {"restart code highest", config_with("CFG_RESTART_EXIT_CODE = 255\n"), 0, ""},
+        {"restart code zero", config_with("CFG_RESTART_EXIT_CODE = 0\n"), 1,
+         "error: t.qdcfg:2: CFG_RESTART_EXIT_CODE 0 is the code of a normal end: every end would restart the "
+         "application; choose a code from 2 to 255 (not 130 or 143), or leave the key out for no restart"},
+        {"restart code of a failure", config_with("CFG_RESTART_EXIT_CODE = 1\n"), 1,
+         "t.qdcfg:2: CFG_RESTART_EXIT_CODE 1 is the code Java ends with when the application fails"},
+        {"restart code of Ctrl+C", config_with("CFG_RESTART_EXIT_CODE = 130\n"), 1,
+         "t.qdcfg:2: CFG_RESTART_EXIT_CODE 130 is the code Java ends with on Ctrl+C (130)"},
+        {"restart code of a closed console", config_with("CFG_RESTART_EXIT_CODE = 143\n"), 1, "CFG_RESTART_EXIT_CODE 143 is the code"},
+        {"restart code beyond 255", config_with("CFG_RESTART_EXIT_CODE = 256\n"), 1,
+         "t.qdcfg:2: CFG_RESTART_EXIT_CODE 256 is outside 2 to 255, where the system's codes lie"},
+
         // Java version bounds and runtime sources.
         {"bounds of every form", config_with("CFG_MIN_VERSION = 1.8.0_202\nCFG_MAX_VERSION = 21.0.1+12-LTS\n"), 0, ""},
         {"early-access bound", config_with("CFG_MIN_VERSION = 21-ea\n"), 0, ""},

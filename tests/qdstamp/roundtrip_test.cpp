@@ -59,6 +59,7 @@ const char kRichConfig[] =
     "CFG_REQUIREMENTS_URL = https://example.com/myapp/requirements?os=win64\n"
     "CFG_SUPPORT_CONTACT = Support <support@example.com>, +1 555 0100\n"
     "CFG_APP_USER_MODEL_ID = ExampleLtd.MyApp.Tools\n"
+    "CFG_RESTART_EXIT_CODE = 23\n"
     "MSG_STARTUP_ERROR = L'application n'a pas pu d\xC3\xA9marrer.\n"
     "MSG_RUNTIME_DIR_ERROR = No Java runtime in %s\n"
     "MSG_RUNTIME_VERSION_ERROR = Needs Java\n"

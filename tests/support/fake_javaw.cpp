@@ -38,6 +38,10 @@
 // With QDTEST_COPY_EXIT set, a copy of the stand-in that runs under another name
 // than the runtime's program (javaw.exe, java.exe) ends at once with that code,
 // recording nothing, as the system's loader ends a program that it cannot load.
+//
+// A restarted child (-Dqdlauncher.restarted=<n> in its arguments) records into
+// "<record file>.<n>" and takes its actions from "<actions file>.<n>" when
+// that file exists, so that a test tells the runs apart and gives each its part.
 #include <windows.h>
 
 #include <cwchar>
@@ -261,6 +265,16 @@ std::wstring importedIdentity(const std::wstring& library) {
     return identity != nullptr ? identity() : L"(no identity)";
 }
 
+// ".<n>" for a child started with -Dqdlauncher.restarted=<n>, else empty.
+std::wstring restartSuffix(const wchar_t* arguments) {
+    const wchar_t property[] = L"-Dqdlauncher.restarted=";
+    const wchar_t* at = wcsstr(arguments, property);
+    if (at == nullptr) return L"";
+    std::wstring suffix = L".";
+    for (at += wcslen(property); *at >= L'0' && *at <= L'9'; ++at) suffix += *at;
+    return suffix;
+}
+
 int runStandIn(const wchar_t* arguments) {
     std::wstring copyExit = environmentValue(L"QDTEST_COPY_EXIT");
     if (!copyExit.empty() && !runsUnderTheRuntimesName()) ExitProcess(static_cast<UINT>(std::stoul(copyExit, nullptr, 0)));
@@ -277,11 +291,14 @@ int runStandIn(const wchar_t* arguments) {
         return 0;
     }
 
+    std::wstring suffix = restartSuffix(arguments);
     std::wstring recordPath = environmentValue(L"QDTEST_CHILD_RECORD");
-    if (!recordPath.empty()) writeRecord(recordPath);
+    if (!recordPath.empty()) writeRecord(recordPath + suffix);
+    std::wstring actionsPath = environmentValue(L"QDTEST_CHILD_ACTIONS");
+    if (GetFileAttributesW((actionsPath + suffix).c_str()) != INVALID_FILE_ATTRIBUTES) actionsPath += suffix;
 
     int exitCode = 0;
-    for (const std::string& line : readActionLines(environmentValue(L"QDTEST_CHILD_ACTIONS"))) {
+    for (const std::string& line : readActionLines(actionsPath)) {
         size_t space = line.find(' ');
         std::string verb = line.substr(0, space);
         std::string argument = space == std::string::npos ? "" : line.substr(space + 1);

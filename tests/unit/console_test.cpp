@@ -21,9 +21,12 @@ TEST(ConsoleLauncher, OutlivesEveryConsoleEventWhileItsChildRuns) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.action, consoleEventAction(c.event)) << c.event;
-        // The handler itself, for the events after which it returns.
+        // The handler itself, for the events after which it returns; it counts
+        // those it lives through, which keep a restart from starting.
         if (c.action != CONSOLE_EVENT_HELD) {
+            LONG before = consoleInterrupts();
             EXPECT_EQ(c.action == CONSOLE_EVENT_SURVIVED, onConsoleEvent(c.event) != FALSE) << c.event;
+            EXPECT_EQ(before + (c.action == CONSOLE_EVENT_SURVIVED ? 1 : 0), consoleInterrupts()) << c.event;
         }
     }
 }

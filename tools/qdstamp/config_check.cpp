@@ -537,6 +537,27 @@ public:
                                     std::to_string(kJvmOptionsLimit) + " before appending the options file");
 
         check_priority();
+        check_restart_code();
+    }
+
+    // The launcher restarts the application when it ends with exactly this
+    // code, so it must be one that no other kind of end gives.
+    void check_restart_code() {
+        const ConfigValue* v = get(39);
+        auto code = integer(39);
+        if (!v || !code) return;
+        const std::string name = "CFG_RESTART_EXIT_CODE " + std::to_string(*code);
+        const std::string choose = "; choose a code from 2 to 255 (not 130 or 143), or leave the key out for no restart";
+        if (*code == 0)
+            error(v->line, name + " is the code of a normal end: every end would restart the application" + choose);
+        else if (*code == 1)
+            error(v->line, name + " is the code Java ends with when the application fails (an exception out of main, "
+                                  "a runtime that cannot start): every failure would restart it" + choose);
+        else if (*code == 130 || *code == 143)
+            error(v->line, name + " is the code Java ends with on Ctrl+C (130) or when the console closes or Windows "
+                                  "shuts down (143): the application would come back instead of ending" + choose);
+        else if (*code < 2 || *code > 255)
+            error(v->line, name + " is outside 2 to 255, where the system's codes lie (a crash ends with one)" + choose);
     }
 
     // References pair from the left: %NAME% is a reference, %% one literal

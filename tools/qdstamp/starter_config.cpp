@@ -104,6 +104,12 @@ CFG_WORK_DIR = .
 # runtime's bin folder (CFG_RUNTIME_DIR only).
 # CFG_PRIVATE_LAUNCHER = false
 
+# When the application ends with this code (2 to 255, not 130 or 143), the
+# launcher starts it again at once, with a fresh runtime choice and command
+# line and -Dqdlauncher.restarted=<n>: for an update that must stop Java to
+# replace its files.
+# CFG_RESTART_EXIT_CODE = 23
+
 # --- Memory (MB; the usable memory is 90 % of the free physical memory) ----------
 
 # Less usable memory than this: the launch is refused.
