@@ -92,6 +92,12 @@ bool claimSingleInstance() {
         logLine(L"Instance already exists.");
         return false;
     }
+    // A name the system refuses (a backslash other than after Global\ or
+    // Local\, which qdstamp refuses too), or one another kind of object holds:
+    // the application runs without its single instance, and the log says so.
+    if (instanceMutex == nullptr) {
+        logLine(L"No mutex:\t%s (error %d)\n", mutexName, static_cast<int>(GetLastError()));
+    }
     if (!CONSOLE_LAUNCHER && forwardStarts) {
         openForwardEndpoint();
         if (instanceMutex != nullptr) ReleaseMutex(instanceMutex);

@@ -114,6 +114,23 @@ TEST_F(LauncherTest, AnotherInstanceHoldingTheMutexEndsWithExitTwoQuietly) {
     EXPECT_TRUE(endsWith(logBytes(), "Instance already exists."));
 }
 
+// A name that an object of another kind already holds (a program squatting
+// on it, say) gives no mutex: the application still starts, and the log says
+// why it has no single instance.
+TEST_F(LauncherTest, ANameHeldByAnotherKindOfObjectLeavesTheLaunchWithoutItsSingleInstance) {
+    installRuntime();
+    std::wstring name = L"QdTestMutex-taken-" + std::to_wstring(GetCurrentProcessId());
+    records[23] = name;
+    HANDLE squatter = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+    RunResult run = launch(L"--qd-debug");
+    CloseHandle(squatter);
+
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(childRan());
+    EXPECT_NE(std::string::npos, logBytes().find("\r\nNo mutex:\tQdTestMutex-taken-"));
+    EXPECT_NE(std::string::npos, logBytes().find(" (error 6)\r\n"));
+}
+
 LRESULT CALLBACK plainWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); }
 
 TEST_F(LauncherTest, AnotherInstanceBringsTheRunningWindowForward) {

@@ -390,6 +390,12 @@ std::vector<RuleCase> rule_cases() {
          "warning: t.qdcfg:2: CFG_FORWARD_ARGUMENTS has no effect without CFG_MUTEX", 1},
         {"forwarded starts with an empty mutex", config_with("CFG_MUTEX =\nCFG_FORWARD_ARGUMENTS = true\n"), 0,
          "warning: t.qdcfg:3: CFG_FORWARD_ARGUMENTS has no effect without CFG_MUTEX", 1},
+        {"mutex in the global namespace", config_with("CFG_MUTEX = Global\\Example.Tool\n"), 0, ""},
+        {"mutex with a backslash in its name", config_with("CFG_MUTEX = Local\\Example\\Tool\n"), 1,
+         "error: t.qdcfg:2: CFG_MUTEX: contains a backslash at character 14, which a mutex name may hold only after "
+         "Global\\ or Local\\", 1},
+        {"mutex with a prefix in lower case", config_with("CFG_MUTEX = global\\Tool\n"), 1,
+         "error: t.qdcfg:2: CFG_MUTEX: contains a backslash at character 7", 1},
         {"forwarded starts with a mutex", config_with("CFG_MUTEX = Tool\nCFG_FORWARD_ARGUMENTS = true\n"), 0, ""},
         {"forwarding switched off without a mutex", config_with("CFG_FORWARD_ARGUMENTS = false\n"), 0, ""},
         {"forwarding not a boolean", config_with("CFG_MUTEX = Tool\nCFG_FORWARD_ARGUMENTS = yes\n"), 1,

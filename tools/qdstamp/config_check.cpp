@@ -307,6 +307,7 @@ public:
         if (r.id == CFG_RUNTIME_MACHINES) check_runtime_machines(v);
         if (r.id == CFG_MODULE) check_module(v);
         if (r.id == CFG_APP_USER_MODEL_ID) check_app_user_model_id(v);
+        if (r.id == CFG_MUTEX) check_mutex_name(v);
         if (has_trait(r, kPath) || has_trait(r, kCommandLine))
             if (auto at = first_control(v.text))
                 error(v.line, name + ": contains the control character " + code_point(v.text[*at]) + " (character " +
@@ -323,6 +324,25 @@ public:
         if (has_trait(r, kQuoted) && v.text.find(u'"') != std::u16string::npos)
             error(v.line, name + ": contains a double quote, but the launcher puts this text in quotes itself; "
                                  "write it without quotes (" + name + " = my app.jar)");
+    }
+
+    // A kernel object's name holds no backslash after its namespace prefix,
+    // written exactly Global\ or Local\; with any other backslash the system
+    // creates no mutex, and the application would run without its single
+    // instance.
+    void check_mutex_name(const ConfigValue& v) {
+        std::u16string rest = v.text;
+        for (const std::u16string prefix : {u"Global\\", u"Local\\"}) {
+            if (rest.compare(0, prefix.size(), prefix) != 0) continue;
+            rest.erase(0, prefix.size());
+            break;
+        }
+        if (auto at = rest.find(u'\\'); at != std::u16string::npos)
+            error(v.line, "CFG_MUTEX: contains a backslash at character " +
+                              std::to_string(v.text.size() - rest.size() + at + 1) +
+                              ", which a mutex name may hold only after Global\\ or Local\\ (as written here); "
+                              "without a mutex every start would run the application anew (MyCompany.MyApp, or "
+                              "Global\\MyCompany.MyApp for one instance across all sessions)");
     }
 
     // Windows takes an AppUserModelID of at most 128 characters without
