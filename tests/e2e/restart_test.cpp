@@ -125,3 +125,31 @@ TEST_F(RestartTest, OnlyTheRestartCodeRestartsAndNotEndlessly) {
 }
 
 } // namespace
+
+// With forwarded starts, the application's input and the endpoint outlive a
+// restart: a later start made while the restarted application runs reaches it
+// on a new input of its own, and starts no child.
+TEST_F(RestartTest, LaterStartReachesTheRestartedApplication) {
+    installRuntime();
+    records[23] = L"QdTestMutex-restart-forward-" + std::to_wstring(GetCurrentProcessId());
+    records[37] = L"true";
+    std::wstring running = joinPath(testDir, L"running"), lines = joinPath(testDir, L"lines.txt");
+    std::wstring release = joinPath(testDir, L"release");
+    childActions("exit 23\n");
+    restartedChildActions(1, "touch " + narrow(running) + "\nstdin-to-file " + narrow(lines) + "\nwait-file " +
+                                 narrow(release) + "\n");
+    DWORD laterStart = 99;
+    whileRunning = [&](DWORD) {
+        if (!fileExists(running) || laterStart != 99) return;
+        laterStart = runProgram(exePath(), L"doc.txt", appDir, environment, pressOk, 20000).exitCode;
+        waitUntil([&] { return readFileBytes(lines).find('\n') != std::string::npos; }, 20000);
+        writeFileBytes(release, "");
+    };
+    RunResult run = launch();
+
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(0u, laterStart);
+    EXPECT_EQ(L"pipe", restartedChild(1).value(L"stdin"));
+    EXPECT_EQ(narrow(appDir) + "\tdoc.txt\n", readFileBytes(lines));
+    EXPECT_FALSE(restartedChild(2).present);
+}
