@@ -37,23 +37,23 @@ long long freeMb(unsigned long long freeBytes) { return static_cast<long long>(f
 void appendHeapOption(TextBuffer& args, const wchar_t* prefix, int sizeMb) {
     appendText(args, prefix);
     appendDecimal(args, sizeMb);
-    appendText(args, L"m ");
+    appendText(args, "m ");
 }
 
 const MemoryTexts ENGLISH_TEXTS = {
-    L"Not enough memory.\n\nThis application needs minimum ",
-    L" MB of free RAM",
-    L"This computer is running in low memory, but the application can be launched\n"
-    L"You may experience low performance later.\n\n"
-    L"Are you sure you want to continue?",
+    "Not enough memory.\n\nThis application needs minimum ",
+    " MB of free RAM",
+    "This computer is running in low memory, but the application can be launched\n"
+    "You may experience low performance later.\n\n"
+    "Are you sure you want to continue?",
 };
 
 const MemoryTexts SPANISH_TEXTS = {
-    L"No hay memoria libre suficiente.\n\nSon necesarios al menos ",
-    L" Mb, de RAM libres",
-    L"Hay poca memoria libre, pero la aplicaci\u00F3n puede funcionar\n"
-    L"Puede que experimente problemas de rendimiento m\u00E1s adelante.\n\n"
-    L"\u00BFEst\u00E1 seguro de que quiere continuar?",
+    "No hay memoria libre suficiente.\n\nSon necesarios al menos ",
+    " Mb, de RAM libres",
+    "Hay poca memoria libre, pero la aplicaci\xF3n puede funcionar\n"
+    "Puede que experimente problemas de rendimiento m\xE1s adelante.\n\n"
+    "\xBF" "Est\xE1 seguro de que quiere continuar?",
 };
 
 } // namespace
@@ -105,10 +105,10 @@ void applyInitialHeap(TextBuffer& args, unsigned long long freeBytes, int floorM
     InitialHeapPlan plan = planInitialHeap(freeBytes, floorMb, percent);
     if (plan.sizeMb <= 0) return;
     if (plan.capped) {
-        logLine(L"Heap limit:\tReduced %d MB heap size to 32-bit maximum %zd MB\n", plan.requestedMb,
+        logLine("Heap limit:\tReduced %d MB heap size to 32-bit maximum %zd MB\n", plan.requestedMb,
                 static_cast<long long>(INITIAL_HEAP_CAP_MB));
     }
-    logLine(L"Heap %s:\t%zd MB / %d%%, Free: %zd MB, Heap size: %d MB\n", L"-Xms", static_cast<long long>(floorMb),
+    logLine("Heap %s:\t%zd MB / %d%%, Free: %zd MB, Heap size: %d MB\n", L"-Xms", static_cast<long long>(floorMb),
             percent, freeMb(freeBytes), plan.sizeMb);
     appendHeapOption(args, L"-Xms", plan.sizeMb);
 }
@@ -128,14 +128,16 @@ int applyMaxHeap(TextBuffer& args, unsigned long long freeBytes, int minMb, int 
     }
     if (plan.check == MAX_HEAP_ASK) {
         // Only an explicit Yes goes on; a box that cannot be shown counts as No.
-        const MemoryTexts& texts = memoryTextsFor(locale);
-        if (askUser(texts.lowMemoryQuestion, errorTitle, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+        wchar_t question[MESSAGE_CAPACITY];
+        TextBuffer b = emptyTextBuffer(question, MESSAGE_CAPACITY);
+        appendText(b, memoryTextsFor(locale).lowMemoryQuestion);
+        if (askUser(question, errorTitle, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
             clearFailureCode();
             return 0;
         }
     }
     if (plan.sizeMb <= 0) return 1;
-    logLine(L"Heap %s:\t min:%d MB pref:%d max:%d , Free: %zd MB, Heap size: %d MB\n", L"-Xmx", minMb, preferredMb,
+    logLine("Heap %s:\t min:%d MB pref:%d max:%d , Free: %zd MB, Heap size: %d MB\n", L"-Xmx", minMb, preferredMb,
             maxMb, freeMb(freeBytes), plan.sizeMb);
     appendHeapOption(args, L"-Xmx", plan.sizeMb);
     return 1;

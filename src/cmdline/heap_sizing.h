@@ -52,11 +52,12 @@ struct MaxHeapPlan {
 MaxHeapPlan planMaxHeap(unsigned long long freeBytes, int minMb, int preferredMb, int maxMb);
 
 // The memory texts in the user's language: Spanish when the locale's primary
-// language is Spanish, English for every other language.
+// language is Spanish, English for every other language. Latin-1 bytes, each
+// the character of the same code (appendText widens them).
 struct MemoryTexts {
-    const wchar_t* tooLittleBefore; // ...then the minimum in MB...
-    const wchar_t* tooLittleAfter;
-    const wchar_t* lowMemoryQuestion;
+    const char* tooLittleBefore; // ...then the minimum in MB...
+    const char* tooLittleAfter;
+    const char* lowMemoryQuestion;
 };
 const MemoryTexts& memoryTextsFor(LCID locale);
 

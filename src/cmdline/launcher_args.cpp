@@ -34,22 +34,27 @@ wchar_t reasonText[MESSAGE_CAPACITY];
 // launch through a file association starts in the document's folder.
 struct PathList {
     const wchar_t* name;      // "The classpath", for reports
-    const wchar_t* logFormat; // one line per item
+    const char* logFormat;    // one line per item
     const wchar_t* anchor;    // nullptr: items as written
     size_t anchorLength;
 };
 
-const PathList CLASSPATH_LIST = {L"The classpath", L"Add classpath:\t%s\n", nullptr, 0};
-const PathList MODULE_PATH_LIST = {L"The module path", L"Add module path:\t%s\n", nullptr, 0};
+const PathList CLASSPATH_LIST = {L"The classpath", "Add classpath:\t%s\n", nullptr, 0};
+const PathList MODULE_PATH_LIST = {L"The module path", "Add module path:\t%s\n", nullptr, 0};
 
 int refuse(const wchar_t* reason) {
     explainFailure(reason);
     return 0;
 }
 
+int refuse(const char* reason) {
+    explainFailure(reason);
+    return 0;
+}
+
 // "<what> would make the command line for the Java runtime longer than 32767 characters."
 int refuseTooLong(const wchar_t* what) {
-    explainFailureAbout(L"", what, L" would make the command line for the Java runtime longer than 32767 characters.");
+    explainFailureAbout("", what, " would make the command line for the Java runtime longer than 32767 characters.");
     return 0;
 }
 
@@ -58,9 +63,9 @@ int refuseTooLong(const wchar_t* what) {
 TextBuffer beginLongPathReason(const PathList& list, const wchar_t* item) {
     TextBuffer reason = emptyTextBuffer(reasonText, MESSAGE_CAPACITY);
     appendText(reason, list.name);
-    appendText(reason, L" item ");
+    appendText(reason, " item ");
     appendText(reason, item);
-    appendText(reason, L" leads to a path longer than 259 characters: ");
+    appendText(reason, " leads to a path longer than 259 characters: ");
     return reason;
 }
 
@@ -124,7 +129,7 @@ int appendWildcardEntries(TextBuffer& args, const wchar_t* item, size_t itemLeng
             result = refuseTooLong(list.name);
             break;
         }
-        logLine(L"      \"      :\t%s\n", wildcardPath);
+        logLine("      \"      :\t%s\n", wildcardPath);
     } while (FindNextFileW(search, &entry));
     FindClose(search);
     return result;
@@ -193,7 +198,7 @@ PathListRecord expandPathList(WORD id, const PathList& list, TextBuffer& expande
     expanded = emptyTextBuffer(expandedPathList, LONG_TEXT_CAPACITY);
     expandVars(expanded, rawPathList, exePath, exeDirLen);
     if (!expanded.overflowed) return LIST_EXPANDED;
-    explainFailureAbout(L"", list.name, L", with its variables expanded, is longer than 32767 characters.");
+    explainFailureAbout("", list.name, ", with its variables expanded, is longer than 32767 characters.");
     return LIST_REFUSED;
 }
 
@@ -219,7 +224,7 @@ void closeQuotedList(TextBuffer& args) {
 // -classpath, the jar piece (may be empty) and the expanded classpath's items in
 // double quotes, and a blank.
 int appendClasspathPiece(TextBuffer& args, const wchar_t* jarPiece, const TextBuffer& classpath) {
-    appendText(args, L"-classpath \"");
+    appendText(args, "-classpath \"");
     if (jarPiece[0] != 0) {
         appendText(args, jarPiece);
         if (classpath.length > 0) appendChar(args, L';');
@@ -245,7 +250,7 @@ int appendClasspathForm(TextBuffer& args, const wchar_t* jarText, const wchar_t*
 // play no part: the main module names what starts.
 int appendModuleForm(TextBuffer& args, const wchar_t* module, const wchar_t* exePath, size_t exeDirLen) {
     // "-m" with nothing after it would take the next argument for the module.
-    if (module[0] == 0) return refuse(L"The launcher's configuration is damaged: CFG_MODULE is empty.");
+    if (module[0] == 0) return refuse("The launcher's configuration is damaged: CFG_MODULE is empty.");
 
     // Jars that are no modules come first, on the classpath.
     TextBuffer list = {};
@@ -257,7 +262,7 @@ int appendModuleForm(TextBuffer& args, const wchar_t* module, const wchar_t* exe
     if (modulePath == LIST_REFUSED) return 0;
     if (modulePath == LIST_EXPANDED) {
         size_t pieceStart = args.length;
-        appendText(args, L"--module-path \"");
+        appendText(args, "--module-path \"");
         size_t itemsStart = args.length;
         if (!appendModulePathItems(args, expandedPathList, list.length, exePath, exeDirLen)) return 0;
         if (args.overflowed) return refuseTooLong(MODULE_PATH_LIST.name);
@@ -267,14 +272,14 @@ int appendModuleForm(TextBuffer& args, const wchar_t* module, const wchar_t* exe
         else closeQuotedList(args);
     }
 
-    appendText(args, L"-m ");
+    appendText(args, "-m ");
     appendText(args, module);
     if (args.overflowed) return refuseTooLong(L"The main module");
     return 1;
 }
 
 int appendJarForm(TextBuffer& args, const wchar_t* jarText, const wchar_t* exePath, size_t exeDirLen, BOOL jarInExe) {
-    appendText(args, L"-jar \"");
+    appendText(args, "-jar \"");
     if (jarInExe) {
         appendText(args, exePath);
     } else {
@@ -292,7 +297,7 @@ int appendJarForm(TextBuffer& args, const wchar_t* jarText, const wchar_t* exePa
 int appendUserArguments(TextBuffer& args, const wchar_t* argumentText) {
     if (argumentText[0] == 0) return 1;
     if (!copyText(userCopy, LONG_TEXT_CAPACITY, argumentText)) {
-        return refuse(L"The arguments given to this program are longer than 32767 characters.");
+        return refuse("The arguments given to this program are longer than 32767 characters.");
     }
     size_t remaining = stripLauncherSwitches(userCopy);
     if (remaining == 0) return 1;
@@ -359,14 +364,14 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
         appendChar(options, L' ');
     }
     if (configFaulted()) return 0;
-    if (options.overflowed) return refuse(L"The configured JVM options are longer than 32766 characters.");
+    if (options.overflowed) return refuse("The configured JVM options are longer than 32766 characters.");
     readOptionsFile(exePath, options);
     if (options.length > 0) expandVars(args, jvmOptionsText, exePath, exeDirLen);
     if (options.overflowed || args.overflowed) return refuseTooLong(L"The JVM options, with their variables expanded,");
     // Last among the JVM options, so that no option of the file can change it.
     // Should it not fit, the next piece's check refuses the command line.
     if (restartCount > 0) {
-        appendText(args, L"-Dqdlauncher.restarted=");
+        appendText(args, "-Dqdlauncher.restarted=");
         appendDecimal(args, restartCount);
         appendChar(args, L' ');
     }
@@ -398,8 +403,8 @@ int assembleLauncherArgs(const wchar_t* argumentText, const wchar_t* exePath, si
 
     if (!appendUserArguments(args, argumentText)) return 0;
 
-    logLine(L"Launcher:\t%s\n", launcherPath);
-    logLine(L"Launcher args:\t%s\n", launcherArgs);
-    logLine(L"Args length:\t%zd/32768 chars\n", static_cast<long long>(args.length));
+    logLine("Launcher:\t%s\n", launcherPath);
+    logLine("Launcher args:\t%s\n", launcherArgs);
+    logLine("Args length:\t%zd/32768 chars\n", static_cast<long long>(args.length));
     return 1;
 }

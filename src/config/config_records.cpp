@@ -13,11 +13,11 @@ void noteConfigFault(WORD id, size_t capacity) {
     configFaultRecord = id;
     wchar_t reason[200];
     TextBuffer b = emptyTextBuffer(reason, 200);
-    appendText(b, L"The launcher's configuration is damaged: record ");
+    appendText(b, "The launcher's configuration is damaged: record ");
     appendDecimal(b, id);
-    appendText(b, L" is longer than the ");
+    appendText(b, " is longer than the ");
     appendDecimal(b, static_cast<long long>(capacity) - 1);
-    appendText(b, L" characters it may hold.");
+    appendText(b, " characters it may hold.");
     explainFailure(reason);
 }
 

@@ -24,7 +24,7 @@ bool optionsFilePathFor(const wchar_t* exePath, wchar_t* path) {
     // The last three characters are dropped whatever they are ("exe" as a rule).
     if (length < 3) return false;
     appendTextN(name, exePath, length - 3);
-    appendText(name, L"qd.ini");
+    appendText(name, "qd.ini");
     if (!name.overflowed) return true;
     clearText(path, PATH_CAPACITY);
     return false;

@@ -129,7 +129,7 @@ int expandVars(TextBuffer& destination, const wchar_t* source, const wchar_t* ex
         copyTextN(nameText, LONG_TEXT_CAPACITY, open + 1, nameLength);
         size_t valueStart = destination.length;
         resolveName(destination, nameLength, exePath, exeDirLen);
-        logLine(L"Substitute:\t%s = %s\n", nameText, destination.chars + valueStart);
+        logLine("Substitute:\t%s = %s\n", nameText, destination.chars + valueStart);
         if (destination.overflowed) return 0;
 
         read = close + 1;

@@ -54,6 +54,12 @@ bool appendText(TextBuffer& b, const wchar_t* text) {
 
 bool appendChar(TextBuffer& b, wchar_t c) { return appendTextN(b, &c, 1); }
 
+bool appendText(TextBuffer& b, const char* ascii) {
+    bool fits = true;
+    for (; *ascii != 0; ++ascii) fits = appendChar(b, static_cast<unsigned char>(*ascii)) && fits;
+    return fits;
+}
+
 bool appendDecimal(TextBuffer& b, long long value) {
     wchar_t digits[24];
     size_t n = 0;

@@ -21,6 +21,10 @@ TextBuffer textBufferOver(wchar_t* storage, size_t capacity);
 TextBuffer emptyTextBuffer(wchar_t* storage, size_t capacity);
 
 bool appendText(TextBuffer& buffer, const wchar_t* text);
+// The same for a text of Latin-1 bytes, each the character of the same code:
+// the launcher's own sentences are kept as bytes, which halves the room they
+// take in the executable.
+bool appendText(TextBuffer& buffer, const char* ascii);
 bool appendTextN(TextBuffer& buffer, const wchar_t* text, size_t count);
 bool appendChar(TextBuffer& buffer, wchar_t c);
 bool appendDecimal(TextBuffer& buffer, long long value);

@@ -12,26 +12,43 @@ void appendToMessage(const wchar_t* text) {
     size_t keep = n >= 3 ? n - 3 : 0;
     if (keep > 0 && isHighSurrogate(messageText[keep - 1])) --keep;
     truncateText(message, keep);
-    appendText(message, L"...");
+    appendText(message, "...");
 }
+
+namespace {
+
+// An ASCII text as UTF-16, for the forms that take the launcher's own
+// sentences as bytes.
+const wchar_t* widened(const char* ascii) {
+    static wchar_t wide[MESSAGE_CAPACITY];
+    TextBuffer b = emptyTextBuffer(wide, MESSAGE_CAPACITY);
+    appendText(b, ascii);
+    return wide;
+}
+
+} // namespace
+
+void appendToMessage(const char* ascii) { appendToMessage(widened(ascii)); }
 
 void noteFailedCall() { failureCode = GetLastError(); }
 
 void clearFailureCode() { failureCode = 0; }
 
 void explainFailure(const wchar_t* reason) {
-    if (messageText[0] != 0) appendToMessage(L"\n\n");
+    if (messageText[0] != 0) appendToMessage("\n\n");
     appendToMessage(reason);
     clearFailureCode();
 }
 
-void explainFailedCall(const wchar_t* reason) {
+void explainFailure(const char* ascii) { explainFailure(widened(ascii)); }
+
+void explainFailedCall(const char* reason) {
     DWORD code = GetLastError();
     explainFailure(reason);
     failureCode = code;
 }
 
-void explainFailureAbout(const wchar_t* before, const wchar_t* subject, const wchar_t* after) {
+void explainFailureAbout(const char* before, const wchar_t* subject, const char* after) {
     static wchar_t reason[MESSAGE_CAPACITY];
     TextBuffer b = emptyTextBuffer(reason, MESSAGE_CAPACITY);
     appendText(b, before);

@@ -24,14 +24,16 @@ void clearFailureCode();
 // inside a surrogate pair) and the cut is marked with "..." so the start of the
 // message stays intact and the reader can tell something is missing.
 void appendToMessage(const wchar_t* text);
+void appendToMessage(const char* ascii);
 
 // Adds a reason of the launcher's own to the pending report, on a paragraph of
 // its own after whatever messageText holds; no system text goes with it.
 void explainFailure(const wchar_t* reason);
+void explainFailure(const char* ascii);
 
 // The same for a failed platform call: call it right after that call; its
 // error code follows the reason in the report.
-void explainFailedCall(const wchar_t* reason);
+void explainFailedCall(const char* ascii);
 
 // The same for a reason that names something: `before`, `subject`, `after`.
-void explainFailureAbout(const wchar_t* before, const wchar_t* subject, const wchar_t* after);
+void explainFailureAbout(const char* before, const wchar_t* subject, const char* after);

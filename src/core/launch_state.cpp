@@ -9,7 +9,7 @@ size_t exeDirLen;
 HANDLE logFile;
 BOOL isWow64;
 wchar_t helpUrl[URL_CAPACITY];
-wchar_t errorTitle[NAME_CAPACITY] = L"QDLauncher";
+wchar_t errorTitle[NAME_CAPACITY];
 wchar_t messageText[MESSAGE_CAPACITY];
 DWORD failureCode;
 wchar_t mutexName[NAME_CAPACITY];
@@ -46,8 +46,8 @@ CaptureChannel stderrCapture;
 CaptureChannel stdoutCapture;
 BOOL splashShown;
 BOOL waitForChild;
-int splashCountdown = 60;
-int splashSeconds = 60;
+int splashCountdown;
+int splashSeconds;
 BOOL splashTimeoutIsError;
 BOOL splashUntilWindow;
 HWND splashWindow;
@@ -72,7 +72,13 @@ void resetChildState() {
     failureCode = 0;
 }
 
+void initLaunchState() {
+    copyText(errorTitle, NAME_CAPACITY, L"QDLauncher");
+    splashCountdown = splashSeconds = 60;
+}
+
 void resetLaunchState() {
+    initLaunchState();
     resetChildState();
     launcherSwitches = LauncherSwitches{};
     moduleHandle = nullptr;
@@ -81,7 +87,6 @@ void resetLaunchState() {
     logFile = nullptr;
     isWow64 = FALSE;
     clearText(helpUrl, URL_CAPACITY);
-    copyText(errorTitle, NAME_CAPACITY, L"QDLauncher");
     clearText(messageText, MESSAGE_CAPACITY);
     clearText(mutexName, NAME_CAPACITY);
     clearText(oldCwd, PATH_CAPACITY);
@@ -94,7 +99,6 @@ void resetLaunchState() {
     reportShown = FALSE;
     childExitCode = 0;
     splashShown = waitForChild = FALSE;
-    splashCountdown = splashSeconds = 60;
     splashTimeoutIsError = splashUntilWindow = FALSE;
     splashWindow = nullptr;
     splashPicture = nullptr;

@@ -102,6 +102,11 @@ extern BOOL splashUntilWindow;
 extern HWND splashWindow;
 extern HBITMAP splashPicture;      // the picture given to the static control; nullptr for a layered splash
 
+// Gives the variables whose first value is not zero that value (the default
+// title, the splash's 60 seconds); the first step of a run. Set here rather
+// than initialised, they take no room in the executable's file.
+void initLaunchState();
+
 // Puts every variable back to its value at process start (for tests that run
 // several launches in one process).
 void resetLaunchState();

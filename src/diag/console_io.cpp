@@ -73,7 +73,7 @@ size_t withLineEnds(const wchar_t* text, wchar_t* out, size_t capacity) {
         appendChar(b, *p);
     }
     b.capacity = capacity;
-    appendText(b, L"\r\n");
+    appendText(b, "\r\n");
     return b.length;
 }
 
@@ -90,8 +90,8 @@ int askOnConsole(const wchar_t* text, const wchar_t* title, UINT) {
         wchar_t line[MESSAGE_CAPACITY];
         TextBuffer b = emptyTextBuffer(line, MESSAGE_CAPACITY);
         appendText(b, title);
-        appendText(b, L": little free memory; not asked, as there is no console to answer on: "
-                      L"the launch goes on.");
+        appendText(b, ": little free memory; not asked, as there is no console to answer on: "
+                      "the launch goes on.");
         writeErrorLine(line);
         return IDYES;
     }

@@ -44,23 +44,23 @@ void putNumber(ByteSink& sink, long long value) {
 
 } // namespace
 
-size_t formatLogBytes(char* out, size_t capacity, const wchar_t* format, va_list args) {
+size_t formatLogBytes(char* out, size_t capacity, const char* format, va_list args) {
     ByteSink sink = {out, capacity, 0};
-    for (const wchar_t* f = format; *f != 0; ++f) {
-        if (*f != L'%') {
-            putUnit(sink, *f);
+    for (const char* f = format; *f != 0; ++f) {
+        if (*f != '%') {
+            putUnit(sink, static_cast<unsigned char>(*f));
             continue;
         }
-        if (f[1] == L's') {
+        if (f[1] == 's') {
             putText(sink, va_arg(args, const wchar_t*));
             ++f;
-        } else if (f[1] == L'd') {
+        } else if (f[1] == 'd') {
             putNumber(sink, va_arg(args, int));
             ++f;
-        } else if (f[1] == L'z' && f[2] == L'd') {
+        } else if (f[1] == 'z' && f[2] == 'd') {
             putNumber(sink, va_arg(args, long long));
             f += 2;
-        } else if (f[1] == L'%') {
+        } else if (f[1] == '%') {
             putUnit(sink, L'%');
             ++f;
         } else {
@@ -76,9 +76,9 @@ bool openDebugLog(const wchar_t* argumentText) {
     wchar_t path[PATH_CAPACITY];
     TextBuffer b = emptyTextBuffer(path, PATH_CAPACITY);
     appendTextN(b, exePath, exeDirLen);
-    appendText(b, L"\\qd-launch.log");
+    appendText(b, "\\qd-launch.log");
     if (b.overflowed) {
-        explainFailure(L"The debug log cannot be written: its path would be longer than 259 characters.");
+        explainFailure("The debug log cannot be written: its path would be longer than 259 characters.");
         return false;
     }
 
@@ -91,11 +91,11 @@ bool openDebugLog(const wchar_t* argumentText) {
         return false;
     }
     logFile = file;
-    logLine(L"\n\nCmdLine:\t%s %s\n", exePath, argumentText);
+    logLine("\n\nCmdLine:\t%s %s\n", exePath, argumentText);
     return true;
 }
 
-void logLine(const wchar_t* format, ...) {
+void logLine(const char* format, ...) {
     if (logFile == nullptr) return;
     va_list args;
     va_start(args, format);

@@ -16,14 +16,14 @@
 // failed open's error code is then noted for the report.
 bool openDebugLog(const wchar_t* argumentText);
 
-// Writes one line when the log is open; a no-op otherwise. Formats: %s a UTF-16
-// text, %d an int, %zd a 64-bit signed number (pass long long), %% a percent
-// sign.
-void logLine(const wchar_t* format, ...);
+// Writes one line when the log is open; a no-op otherwise. The format is
+// ASCII (narrow, to keep the launcher small); %s a UTF-16 text, %d an int, %zd
+// a 64-bit signed number (pass long long), %% a percent sign.
+void logLine(const char* format, ...);
 
 // Closes the log when it is open; afterwards nothing more is written.
 void closeDebugLog();
 
 // The bytes of one formatted line, as written to the file; never more than
 // `capacity` bytes. Returns the number of bytes.
-size_t formatLogBytes(char* out, size_t capacity, const wchar_t* format, va_list args);
+size_t formatLogBytes(char* out, size_t capacity, const char* format, va_list args);

@@ -25,10 +25,10 @@ void showReport() {
 // named on a line of its own after the report.
 void offerHelpPage() {
     if (CONSOLE_LAUNCHER) {
-        logLine(L"Help URL:\t%s\n", helpUrl);
+        logLine("Help URL:\t%s\n", helpUrl);
         writeErrorLine(helpUrl);
     } else {
-        logLine(L"Open URL:\t%s\n", helpUrl);
+        logLine("Open URL:\t%s\n", helpUrl);
         openWithShell(helpUrl);
     }
 }
@@ -37,13 +37,13 @@ void offerHelpPage() {
 
 void describeErrorCode(unsigned long code, wchar_t* buffer, unsigned long capacity) {
     TextBuffer b = emptyTextBuffer(buffer, capacity);
-    appendText(b, L"System error code ");
+    appendText(b, "System error code ");
     appendDecimal(b, code);
-    appendText(b, L" (0x");
+    appendText(b, " (0x");
     for (int shift = 28; shift >= 0; shift -= 4) {
         appendChar(b, L"0123456789ABCDEF"[(code >> shift) & 0xF]);
     }
-    appendText(b, L").");
+    appendText(b, ").");
 }
 
 void reportError() {
@@ -60,8 +60,8 @@ void reportError() {
             describeErrorCode(code, fallback, 64);
             shown = fallback;
         }
-        logLine(L"Error:\t\t%s\n", shown);
-        appendToMessage(L"\n\n");
+        logLine("Error:\t\t%s\n", shown);
+        appendToMessage("\n\n");
         appendToMessage(shown);
         showReport();
         if (systemText != nullptr) LocalFree(systemText);

@@ -34,12 +34,12 @@ void adoptAppUserModelId() {
 void logAppUserModelId() {
     if (appUserModelId[0] == 0) return;
     if (SUCCEEDED(adoptResult)) {
-        logLine(L"AppUserModelID:\t%s\n", appUserModelId);
+        logLine("AppUserModelID:\t%s\n", appUserModelId);
         return;
     }
     wchar_t reason[64];
     describeErrorCode(static_cast<unsigned long>(adoptResult), reason, 64);
-    logLine(L"AppUserModelID:\t%s for the child only; the launcher's own failed: %s\n", appUserModelId, reason);
+    logLine("AppUserModelID:\t%s for the child only; the launcher's own failed: %s\n", appUserModelId, reason);
 }
 
 void passAppUserModelId(STARTUPINFOW& startup) {

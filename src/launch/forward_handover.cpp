@@ -147,7 +147,7 @@ bool handOverToRunningInstance(const wchar_t* argumentText, DWORD* applicationPr
     *applicationProcess = 0;
     Outcome outcome = handOver(argumentText, applicationProcess);
     // After "Instance already exists.", which ends without a line break.
-    if (outcome.reason == nullptr) logLine(L"\nForwarded to:\tprocess %d\n", static_cast<int>(*applicationProcess));
-    else logLine(L"\nNot forwarded:\t%s (error %d)\n", outcome.reason, static_cast<int>(outcome.error));
+    if (outcome.reason == nullptr) logLine("\nForwarded to:\tprocess %d\n", static_cast<int>(*applicationProcess));
+    else logLine("\nNot forwarded:\t%s (error %d)\n", outcome.reason, static_cast<int>(outcome.error));
     return outcome.reason == nullptr;
 }

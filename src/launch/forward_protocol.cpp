@@ -50,12 +50,12 @@ bool checkForwardRequest(const void* bytes, size_t size, ForwardRequest* request
 
 bool composeEndpointName(wchar_t (&name)[257], unsigned long session, const wchar_t* mutexName) {
     TextBuffer b = emptyTextBuffer(name, 257);
-    appendText(b, L"\\\\.\\pipe\\qdlauncher-forward-");
+    appendText(b, "\\\\.\\pipe\\qdlauncher-forward-");
     appendDecimal(b, session);
     appendChar(b, L'-');
     for (const wchar_t* c = mutexName; *c != 0; ++c) {
-        if (*c == L'\\') appendText(b, L"%5C");
-        else if (*c == L'%') appendText(b, L"%25");
+        if (*c == L'\\') appendText(b, "%5C");
+        else if (*c == L'%') appendText(b, "%25");
         else appendChar(b, *c);
     }
     return !b.overflowed;

@@ -54,7 +54,7 @@ size_t linePosition; // units of the first entry already written
 unsigned inputPipes; // for unique names
 
 void logOff(const wchar_t* reason, DWORD error) {
-    logLine(L"Forwarding off:\t%s (error %d)\n", reason, static_cast<int>(error));
+    logLine("Forwarding off:\t%s (error %d)\n", reason, static_cast<int>(error));
 }
 
 // Ends an operation in flight on `pipe`: it is cancelled and its end awaited.
@@ -104,7 +104,7 @@ bool stage(const ForwardRequest& request) {
     return true;
 }
 
-void logStart(const wchar_t* outcome) { logLine(L"Forwarded start:\t%s\n", outcome); }
+void logStart(const wchar_t* outcome) { logLine("Forwarded start:\t%s\n", outcome); }
 
 // Prepares the reply to the request just read; false when the client gets none.
 bool answer(DWORD size) {
@@ -197,7 +197,7 @@ void closeChildInput() {
 }
 
 void dropClosedInput() {
-    logLine(L"Forwarding:\tinput closed\n");
+    logLine("Forwarding:\tinput closed\n");
     closeChildInput();
 }
 
@@ -256,7 +256,7 @@ void openForwardEndpoint() {
         endpoint = nullptr;
         return logOff(L"its name is taken", GetLastError());
     }
-    logLine(L"Forwarding:\t%s\n", name);
+    logLine("Forwarding:\t%s\n", name);
     advanceEndpoint();
 }
 
@@ -264,7 +264,7 @@ HANDLE openChildInput() {
     if (endpoint == nullptr) return nullptr;
     wchar_t name[PATH_CAPACITY];
     TextBuffer b = emptyTextBuffer(name, PATH_CAPACITY);
-    appendText(b, L"\\\\.\\pipe\\qdlauncher-input-");
+    appendText(b, "\\\\.\\pipe\\qdlauncher-input-");
     appendDecimal(b, GetCurrentProcessId());
     appendChar(b, L'-');
     appendDecimal(b, ++inputPipes);

@@ -132,7 +132,7 @@ LPPROC_THREAD_ATTRIBUTE_LIST inheritOnly(const HANDLE* handles, size_t count) {
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     if (size == 0 || size > ATTRIBUTE_LIST_BYTES) {
-        explainFailure(L"The launcher has no room for the list of handles the Java runtime may inherit.");
+        explainFailure("The launcher has no room for the list of handles the Java runtime may inherit.");
         return nullptr;
     }
     auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeListBytes);
@@ -184,10 +184,10 @@ int startChild() {
         TextBuffer commandLine = emptyTextBuffer(childCommandLine, LONG_TEXT_CAPACITY);
         appendChar(commandLine, L'"');
         appendText(commandLine, launcherPath);
-        appendText(commandLine, L"\" ");
+        appendText(commandLine, "\" ");
         appendText(commandLine, launcherArgs);
         if (commandLine.overflowed) {
-            explainFailure(L"The command line for the Java runtime would be longer than 32767 characters.");
+            explainFailure("The command line for the Java runtime would be longer than 32767 characters.");
             break;
         }
         started = CreateProcessW(nullptr, childCommandLine, nullptr, nullptr, count > 0, flags, nullptr, nullptr,
@@ -197,7 +197,7 @@ int startChild() {
         // The private copy never makes a launch fail: when it cannot be
         // started, the runtime's own launcher is.
         if (!runsPrivateCopy()) break;
-        logLine(L"Start failed:\t%s\n", launcherPath);
+        logLine("Start failed:\t%s\n", launcherPath);
         switchToPlainLauncher();
     }
     if (startup.lpAttributeList != nullptr) DeleteProcThreadAttributeList(startup.lpAttributeList);
@@ -245,12 +245,12 @@ namespace {
 // After the child's end: its exit code, which becomes the launcher's own.
 void readChildExitCode() {
     GetExitCodeProcess(child.hProcess, &childExitCode);
-    logLine(L"Exit code:\t%d\n", static_cast<int>(childExitCode));
+    logLine("Exit code:\t%d\n", static_cast<int>(childExitCode));
 }
 
 // The last step of a run whose child was started and has ended.
 int endWithChild() {
-    logLine(L"Exit code:\t%d\n", static_cast<int>(childExitCode));
+    logLine("Exit code:\t%d\n", static_cast<int>(childExitCode));
     releaseChild();
     return static_cast<int>(childExitCode);
 }
@@ -263,7 +263,7 @@ int endWithChild() {
 // this happens at most once per launch.
 bool turnToPlainLauncherAfterLoaderRefusal(bool wroteOutput) {
     if (!runsPrivateCopy() || !endedUnloaded(childExitCode, GetTickCount64() - startTick, wroteOutput)) return false;
-    logLine(L"Load failed:\t%s\n", launcherPath);
+    logLine("Load failed:\t%s\n", launcherPath);
     switchToPlainLauncher();
     closeChildHandles();
     return true;
@@ -278,7 +278,7 @@ ChildRun runConsoleChild(LONG interruptsAtLastEnd) {
     if (restartCount == 0) {
         watchConsoleEvents();
     } else if (consoleInterrupts() != interruptsAtLastEnd) {
-        logLine(L"No restart:\tCtrl+C or Ctrl+Break between children\n");
+        logLine("No restart:\tCtrl+C or Ctrl+Break between children\n");
         return CHILD_NOT_STARTED;
     }
     do {
@@ -379,7 +379,7 @@ bool restartAfterChild(RestartHistory& history) {
         logRefusedRestart(verdict);
         return false;
     }
-    logLine(L"Restart:\t%d\n", static_cast<int>(childExitCode));
+    logLine("Restart:\t%d\n", static_cast<int>(childExitCode));
     if (!CONSOLE_LAUNCHER) discardEmptyCapture();
     closeChildHandles();
     resetChildState();
@@ -394,13 +394,14 @@ void reportAnotherInstance() {
     wchar_t line[NAME_CAPACITY + 64];
     TextBuffer b = emptyTextBuffer(line, NAME_CAPACITY + 64);
     appendText(b, errorTitle);
-    appendText(b, L": another instance is already running.");
+    appendText(b, ": another instance is already running.");
     writeErrorLine(line);
 }
 
 } // namespace
 
 int launcherMain(HINSTANCE instance, const wchar_t* argumentText, int showCode) {
+    initLaunchState();
     launcherSwitches = readLauncherSwitches(argumentText);
     int prepared = prepareProcess(argumentText);
     if (prepared == PREPARE_ANOTHER_INSTANCE) {

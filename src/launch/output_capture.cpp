@@ -104,13 +104,13 @@ void appendHarmless(TextBuffer& out, const wchar_t* text, size_t count) {
 void buildSupportNotice(TextBuffer& notice) {
     wchar_t value[URL_CAPACITY];
     if (loadConfigString<CFG_REQUIREMENTS_URL>(value) && value[0] != 0) {
-        appendText(notice, L"\nMake sure your computer meets the minimum requirements\n");
+        appendText(notice, "\nMake sure your computer meets the minimum requirements\n");
         appendText(notice, value);
     }
     if (loadConfigString<CFG_SUPPORT_CONTACT>(value) && value[0] != 0) {
-        appendText(notice, L"\nContact ");
+        appendText(notice, "\nContact ");
         appendText(notice, value);
-        appendText(notice, L" for further information.");
+        appendText(notice, " for further information.");
     }
 }
 
@@ -126,9 +126,9 @@ void appendErrorExcerpt(const CaptureChannel& channel, const TextBuffer& notice)
     size_t limit = room < EXCERPT_MAX_CHARS ? room : EXCERPT_MAX_CHARS;
     if (channel.head == nullptr || formatOutputExcerpt(channel.head, channel.headLength, CP_ACP, excerptText, limit) == 0)
         return;
-    appendToMessage(L"\n\n");
+    appendToMessage("\n\n");
     appendToMessage(excerptText);
-    if (notice.length > 0) appendToMessage(L"\n");
+    if (notice.length > 0) appendToMessage("\n");
 }
 
 } // namespace
@@ -230,12 +230,12 @@ void reportQuickFailure() {
     // right after the start-up message).
     TextBuffer notice = emptyTextBuffer(noticeText, MESSAGE_CAPACITY);
     buildSupportNotice(notice);
-    appendToMessage(L"\n");
+    appendToMessage("\n");
     if (stdoutSeen) appendToMessage(stdoutCapture.path[0] != 0 ? stdoutCapture.path : NO_CAPTURE_FILE);
-    if (stdoutSeen && stderrSeen) appendToMessage(L"\nAnd file\n");
+    if (stdoutSeen && stderrSeen) appendToMessage("\nAnd file\n");
     if (stderrSeen) appendToMessage(stderrCapture.path[0] != 0 ? stderrCapture.path : NO_CAPTURE_FILE);
     // The sentence explains the files, so it follows them at once.
-    appendToMessage(L"\nContains additional information about the process execution.");
+    appendToMessage("\nContains additional information about the process execution.");
     if (stderrSeen) appendErrorExcerpt(stderrCapture, notice);
     appendToMessage(noticeText);
     // The report is about the child's failed start: the files say what went
@@ -270,7 +270,7 @@ size_t formatOutputExcerpt(const char* bytes, size_t count, UINT codePage, wchar
                 if (take == 0) break;
                 if (separator) appendChar(excerpt, L'\n');
                 appendHarmless(excerpt, text + at, take);
-                appendText(excerpt, L"...");
+                appendText(excerpt, "...");
                 break;
             }
             if (separator) appendChar(excerpt, L'\n');

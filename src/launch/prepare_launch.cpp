@@ -53,8 +53,8 @@ bool findExecutablePath() {
     if (length >= PATH_CAPACITY) {
         // The system cut the path to fit: every path derived from it would be wrong.
         clearText(exePath, PATH_CAPACITY);
-        explainFailure(L"The path of this program is longer than 259 characters. "
-                       L"Install the application in a folder with a shorter path.");
+        explainFailure("The path of this program is longer than 259 characters. "
+                       "Install the application in a folder with a shorter path.");
         return false;
     }
 
@@ -70,7 +70,7 @@ void queryWow64() {
     IsWow64ProcessCall query = reinterpret_cast<IsWow64ProcessCall>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "IsWow64Process")));
     if (query != nullptr) query(GetCurrentProcess(), &isWow64);
-    logLine(L"WOW64:\t\t%s\n", isWow64 ? L"yes" : L"no");
+    logLine("WOW64:\t\t%s\n", isWow64 ? L"yes" : L"no");
 }
 
 // Returns false when another instance already holds the configured mutex.
@@ -89,14 +89,14 @@ bool claimSingleInstance() {
     forwardStarts = forwardsStarts();
     instanceMutex = CreateMutexW(nullptr, forwardStarts, mutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        logLine(L"Instance already exists.");
+        logLine("Instance already exists.");
         return false;
     }
     // A name the system refuses (a backslash other than after Global\ or
     // Local\, which qdstamp refuses too), or one another kind of object holds:
     // the application runs without its single instance, and the log says so.
     if (instanceMutex == nullptr) {
-        logLine(L"No mutex:\t%s (error %d)\n", mutexName, static_cast<int>(GetLastError()));
+        logLine("No mutex:\t%s (error %d)\n", mutexName, static_cast<int>(GetLastError()));
     }
     if (!CONSOLE_LAUNCHER && forwardStarts) {
         openForwardEndpoint();
@@ -113,12 +113,12 @@ bool enterWorkingDirectory() {
     if (!textEndsWith(dir, L'\\')) appendChar(dir, L'\\');
     appendText(dir, configured);
     if (dir.overflowed) {
-        explainFailure(L"The configured working directory, joined to the application's folder, "
-                       L"is longer than 259 characters.");
+        explainFailure("The configured working directory, joined to the application's folder, "
+                       "is longer than 259 characters.");
         return false;
     }
     SetCurrentDirectoryW(workDir);
-    logLine(L"Working dir:\t%s\n", workDir);
+    logLine("Working dir:\t%s\n", workDir);
     return true;
 }
 
@@ -128,8 +128,8 @@ bool enterWorkingDirectory() {
 bool childCommandLineFits() {
     size_t total = 1 + textLength(launcherPath) + 2 + textLength(launcherArgs);
     if (total <= LONG_TEXT_CAPACITY - 2) return true;
-    explainFailure(L"The command line for the Java runtime would be longer than the 32766 characters the system "
-                   L"can pass on. Shorten the configured options, classpath or arguments.");
+    explainFailure("The command line for the Java runtime would be longer than the 32766 characters the system "
+                   "can pass on. Shorten the configured options, classpath or arguments.");
     return false;
 }
 
@@ -158,7 +158,7 @@ int prepareProcess(const wchar_t* argumentText) {
     if (configFaulted()) return PREPARE_FAILED;
     restartExitCode = usableRestartCode(configuredRestart);
     if (restartExitCode == 0 && configuredRestart != 0) {
-        logLine(L"No restarts:\t%d is not a usable CFG_RESTART_EXIT_CODE\n", configuredRestart);
+        logLine("No restarts:\t%d is not a usable CFG_RESTART_EXIT_CODE\n", configuredRestart);
     }
     return PREPARE_READY;
 }

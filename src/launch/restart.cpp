@@ -33,13 +33,13 @@ RestartVerdict judgeRestart(RestartHistory& history, const ChildEnd& end) {
 void logRefusedRestart(RestartVerdict verdict) {
     switch (verdict) {
         case RESTART_CAPTURE_HELD:
-            logLine(L"No restart:\toutput capture still running\n");
+            logLine("No restart:\toutput capture still running\n");
             break;
         case RESTART_NO_ENVIRONMENT:
-            logLine(L"No restart:\tstarting environment not kept\n");
+            logLine("No restart:\tstarting environment not kept\n");
             break;
         case RESTART_TOO_OFTEN:
-            logLine(L"No restart:\t%d restarts in a row within %d s of each start\n",
+            logLine("No restart:\t%d restarts in a row within %d s of each start\n",
                     static_cast<int>(QUICK_RESTARTS_MAX), static_cast<int>(QUICK_RUN_MS / 1000));
             break;
         default: break; // a report closed the log; nothing else refuses

@@ -99,7 +99,7 @@ bool showLayeredPicture(const SplashBitmap& bitmap, int width, int height, int s
     } else {
         // These two calls are not documented to leave an error code: the
         // last-error value would be whatever an earlier call left behind.
-        explainFailure(L"The splash picture could not be drawn.");
+        explainFailure("The splash picture could not be drawn.");
     }
     if (memory != nullptr) gdi32.DeleteDC(memory);
     if (shown) user32.ShowWindow(splashWindow, showCode);
@@ -165,7 +165,7 @@ bool startSplash(HINSTANCE instance, int showCode) {
     splashWindow = user32.CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | SS_BITMAP, 0, 0, CW_USEDEFAULT,
                                           CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (splashWindow == nullptr) {
-        explainFailedCall(L"The launcher could not create the window for its splash screen and its wait.");
+        explainFailedCall("The launcher could not create the window for its splash screen and its wait.");
         return false;
     }
     // The wait alone needs no timer: the launcher's wait watches the child's
@@ -207,10 +207,10 @@ namespace {
 // window in time. The report says so, after the start-up message, and is about
 // the start: no system text goes with it.
 void reportNoWindowInTime() {
-    logLine(L"Splash timeout:\tno window of the application within %d s\n", splashSeconds);
+    logLine("Splash timeout:\tno window of the application within %d s\n", splashSeconds);
     wchar_t reason[96];
     TextBuffer b = emptyTextBuffer(reason, 96);
-    appendText(b, L"The application did not show its window within ");
+    appendText(b, "The application did not show its window within ");
     appendDecimal(b, splashSeconds);
     appendText(b, splashSeconds == 1 ? L" second." : L" seconds.");
     explainFailure(reason);

@@ -57,8 +57,9 @@ PrivateLauncherPaths paths;
 CopyMarker ownMarker;
 
 // Held from the content check until the child has started.
-HANDLE heldCopy = INVALID_HANDLE_VALUE;
-HANDLE heldManifest = INVALID_HANDLE_VALUE;
+// nullptr or INVALID_HANDLE_VALUE: nothing held.
+HANDLE heldCopy;
+HANDLE heldManifest;
 wchar_t plainLauncher[PATH_CAPACITY];
 
 unsigned char sourceChunk[READ_CHUNK];
@@ -92,7 +93,7 @@ bool composeTemporaryName(wchar_t* out, const wchar_t* target) {
     appendText(name, target);
     appendChar(name, L'.');
     appendDecimal(name, GetCurrentProcessId());
-    appendText(name, L".tmp");
+    appendText(name, ".tmp");
     return !name.overflowed;
 }
 
@@ -206,7 +207,7 @@ bool deleteIfOurs(const wchar_t* path, const CopyMarker& marker) {
     Fingerprint fingerprint = 0;
     bool ours = fingerprintOf(file, &fingerprint) && markerLists(marker, fingerprint);
     FILE_DISPOSITION_INFO disposal = {TRUE};
-    if (ours) logLine(L"Unlink:\t\t%s\n", path);
+    if (ours) logLine("Unlink:\t\t%s\n", path);
     bool deleted = ours && SetFileInformationByHandle(file, FileDispositionInfo, &disposal, sizeof disposal);
     CloseHandle(file);
     return deleted;
@@ -252,7 +253,7 @@ HANDLE holdIfSameContent(const wchar_t* path, const wchar_t* source) {
 bool replaceWithFreshCopy(const wchar_t* source, const wchar_t* target) {
     wchar_t temporary[PATH_CAPACITY];
     if (!composeTemporaryName(temporary, target)) return false;
-    logLine(L"Copy:\t\t%s -> %s\n", source, target);
+    logLine("Copy:\t\t%s -> %s\n", source, target);
     // Never over an existing file: one of that name is not this launch's.
     if (!CopyFileW(source, temporary, TRUE)) return false;
     Fingerprint placed = 0;
@@ -274,7 +275,7 @@ HANDLE placeAndHold(const wchar_t* source, const wchar_t* target, bool* placed) 
     HANDLE held = holdIfSameContent(target, source);
     for (int attempt = 0; held == INVALID_HANDLE_VALUE && attempt < PLACING_ATTEMPTS; ++attempt) {
         if (!isAbsent(target) && !isOurs(target, ownMarker)) {
-            logLine(L"Not ours:\t%s\n", target);
+            logLine("Not ours:\t%s\n", target);
             return INVALID_HANDLE_VALUE;
         }
         bool replaced = replaceWithFreshCopy(source, target);
@@ -333,18 +334,18 @@ bool installManifest() {
         return heldManifest != INVALID_HANDLE_VALUE;
     }
     if (isAbsent(paths.copiedManifest) || deleteIfOurs(paths.copiedManifest, ownMarker)) return true;
-    if (!isOurs(paths.copiedManifest, ownMarker)) logLine(L"Not ours:\t%s\n", paths.copiedManifest);
+    if (!isOurs(paths.copiedManifest, ownMarker)) logLine("Not ours:\t%s\n", paths.copiedManifest);
     return false;
 }
 
 void letGo(HANDLE* held) {
-    if (*held != INVALID_HANDLE_VALUE) CloseHandle(*held);
+    if (*held != INVALID_HANDLE_VALUE && *held != nullptr) CloseHandle(*held);
     *held = INVALID_HANDLE_VALUE;
 }
 
 bool installPrivateCopy() {
     if (!readMarker(paths.marker, &ownMarker)) {
-        logLine(L"Not ours:\t%s\n", paths.marker);
+        logLine("Not ours:\t%s\n", paths.marker);
         return false;
     }
     cleanStaleCopies();
@@ -355,7 +356,7 @@ bool installPrivateCopy() {
         letGo(&heldManifest);
         return false;
     }
-    if (!placed) logLine(L"Reusing:\t\t%s\n", paths.privateCopy);
+    if (!placed) logLine("Reusing:\t\t%s\n", paths.privateCopy);
     return true;
 }
 

@@ -85,7 +85,7 @@ bool readReleaseVersion(const wchar_t* home, JavaVersion* version, wchar_t (&tex
     wchar_t path[PATH_CAPACITY];
     TextBuffer b = emptyTextBuffer(path, PATH_CAPACITY);
     appendText(b, home);
-    appendText(b, L"\\release");
+    appendText(b, "\\release");
     if (b.overflowed) return false;
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -104,13 +104,13 @@ bool readInstalledVersion(const wchar_t* home, const wchar_t* versionName, JavaV
     const wchar_t* name = versionName != nullptr ? versionName : lastFolderName(home);
     TextBuffer b = emptyTextBuffer(text, NAME_CAPACITY);
     appendText(b, name);
-    appendText(b, L" (no release file)");
+    appendText(b, " (no release file)");
     return parseVersionInName(name, version);
 }
 
 const wchar_t* versionReason(const wchar_t* versionText, const wchar_t* relation, const wchar_t* bound) {
     TextBuffer b = emptyTextBuffer(reasonText, 3 * NAME_CAPACITY);
-    appendText(b, L"version ");
+    appendText(b, "version ");
     appendText(b, versionText);
     appendText(b, relation);
     appendText(b, bound);
@@ -129,14 +129,14 @@ void beginCandidates(const VersionBounds& bounds, const RuntimeMachines& machine
 }
 
 void ignoreCandidate(const wchar_t* subject, const wchar_t* reason) {
-    logLine(L"Runtime ignored:\t%s: %s\n", subject, reason);
+    logLine("Runtime ignored:\t%s: %s\n", subject, reason);
 }
 
 const wchar_t* candidateSubject(const wchar_t* origin, const wchar_t* value) {
     TextBuffer b = emptyTextBuffer(subjectText, SUBJECT_CAPACITY);
     if (origin != nullptr) {
         appendText(b, origin);
-        appendText(b, L" = ");
+        appendText(b, " = ");
     }
     appendText(b, value);
     return subjectText;
@@ -176,7 +176,7 @@ void considerCandidate(const wchar_t* subject, const wchar_t* rawHome, const wch
         return ignoreCandidate(subject, versionReason(versionText, L" is above the maximum ", maxVersion));
     }
 
-    logLine(L"Runtime found:\t%s: version %s in %s%s\n", subject, versionText, runtimeDir, machineNote(machine));
+    logLine("Runtime found:\t%s: version %s in %s%s\n", subject, versionText, runtimeDir, machineNote(machine));
     // A more preferred machine wins over a higher version; of equal ones the first seen stays.
     if (foundAny && (rank > bestRank || (rank == bestRank && compareJavaVersions(version, bestVersion) <= 0))) return;
     foundAny = true;

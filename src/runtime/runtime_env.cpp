@@ -33,7 +33,7 @@ bool takeVariableName(const EnvironmentEntry& entry) {
 
 bool setPlainLauncher() {
     if (appendLauncherName(runtimeHome)) return true;
-    explainFailure(L"The path of the Java runtime's launcher would be longer than 259 characters.");
+    explainFailure("The path of the Java runtime's launcher would be longer than 259 characters.");
     return false;
 }
 
@@ -42,7 +42,7 @@ bool setPlainLauncher() {
 int prepareRuntimeEnvironment(const wchar_t* exePath, size_t exeDirLen) {
     wchar_t binDir[PATH_CAPACITY];
     if (!copyText(binDir, PATH_CAPACITY, runtimeHome) || !appendTo(binDir, PATH_CAPACITY, L"\\bin")) {
-        explainFailure(L"The Java runtime's bin folder has a path longer than 259 characters.");
+        explainFailure("The Java runtime's bin folder has a path longer than 259 characters.");
         return 0;
     }
     if (!appendToPath(binDir)) return 0;
@@ -51,7 +51,7 @@ int prepareRuntimeEnvironment(const wchar_t* exePath, size_t exeDirLen) {
     int configuredPriority = loadConfigInt<CFG_PRIORITY>();
     priorityClass = priorityClassFlags(configuredPriority);
     if (priorityClass != static_cast<DWORD>(configuredPriority)) {
-        logLine(L"Priority:\t%d is not one priority class; %d is used\n", configuredPriority,
+        logLine("Priority:\t%d is not one priority class; %d is used\n", configuredPriority,
                 static_cast<int>(priorityClass));
     }
     bool usePrivate = loadConfigBool<CFG_PRIVATE_LAUNCHER>() && !launcherSwitches.defaultProgram;
@@ -66,8 +66,8 @@ int appendToPath(const wchar_t* dir) {
     size_t dirLength = textLength(dir);
     // A length of the capacity or more is the size a longer value would need.
     if (length >= ENVIRONMENT_CAPACITY || length + 1 + dirLength > ENVIRONMENT_CAPACITY - 1) {
-        explainFailure(L"The Path environment variable is too long to add the Java runtime's bin folder "
-                       L"(more than 32766 characters).");
+        explainFailure("The Path environment variable is too long to add the Java runtime's bin folder "
+                       "(more than 32766 characters).");
         return 0;
     }
     TextBuffer path = textBufferOver(pathValue, ENVIRONMENT_CAPACITY);
@@ -131,7 +131,7 @@ int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen) {
         bool more = *end != 0;
         *end = 0;
         if (!splitVariableItem(item, itemLength, &parts)) {
-            logLine(L"Skip var:\t%s\n", item);
+            logLine("Skip var:\t%s\n", item);
         } else {
             copyTextN(variableName, ENVIRONMENT_CAPACITY, parts.name, parts.nameLength);
             TextBuffer value = emptyTextBuffer(expandedValue, LONG_TEXT_CAPACITY);
@@ -139,11 +139,11 @@ int applyConfiguredVariables(const wchar_t* exePath, size_t exeDirLen) {
             // The environment holds at most 32766 characters per value; a cut
             // value would hand the application a wrong setting.
             if (value.overflowed || value.length > ENVIRONMENT_CAPACITY - 1) {
-                explainFailureAbout(L"The configured value of the environment variable ", variableName,
-                                    L" is longer than 32766 characters once expanded.");
+                explainFailureAbout("The configured value of the environment variable ", variableName,
+                                    " is longer than 32766 characters once expanded.");
                 return 0;
             }
-            logLine(L"Set var:\t%s = %s\n", variableName, expandedValue);
+            logLine("Set var:\t%s = %s\n", variableName, expandedValue);
             SetEnvironmentVariableW(variableName, expandedValue);
         }
         if (more) ++cursor;
@@ -157,7 +157,7 @@ bool preparePrivateLauncher(bool usePrivate, const wchar_t* exePath, size_t exeD
     // A runtime found installed belongs to another product: nothing is written
     // into its folders.
     if (!bundledRuntime) {
-        logLine(L"No private copy:\tthe runtime is not the one CFG_RUNTIME_DIR names\n");
+        logLine("No private copy:\tthe runtime is not the one CFG_RUNTIME_DIR names\n");
         return setPlainLauncher();
     }
 

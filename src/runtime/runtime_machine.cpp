@@ -70,8 +70,8 @@ bool loadRuntimeMachines(RuntimeMachines* machines) {
     if (parseRuntimeMachines(text, machines, &badItem, &badLength, &repeated)) return true;
     wchar_t item[NAME_CAPACITY];
     copyTextN(item, NAME_CAPACITY, badItem, badLength);
-    explainFailureAbout(L"The launcher's configuration is damaged: CFG_RUNTIME_MACHINES holds \"", item,
-                        repeated ? L"\" twice." : L"\", which is not a machine (x64 or arm64).");
+    explainFailureAbout("The launcher's configuration is damaged: CFG_RUNTIME_MACHINES holds \"", item,
+                        repeated ? "\" twice." : "\", which is not a machine (x64 or arm64).");
     return false;
 }
 
@@ -92,15 +92,15 @@ int rankRuntimeMachine(WORD machine, const RuntimeMachines& machines, const wcha
         *reason = L"its program has no readable Windows program header";
     } else {
         TextBuffer b = emptyTextBuffer(reasonText, REASON_CAPACITY);
-        appendText(b, L"its program is built for ");
+        appendText(b, "its program is built for ");
         if (machine == MACHINE_ARM64) {
-            appendText(b, L"ARM64");
+            appendText(b, "ARM64");
         } else {
-            appendText(b, L"another kind of computer (machine type 0x");
+            appendText(b, "another kind of computer (machine type 0x");
             for (int shift = 12; shift >= 0; shift -= 4) appendChar(b, L"0123456789ABCDEF"[(machine >> shift) & 0xF]);
             appendChar(b, L')');
         }
-        appendText(b, L", and this computer is ");
+        appendText(b, ", and this computer is ");
         appendText(b, computerName(machines));
         *reason = reasonText;
     }

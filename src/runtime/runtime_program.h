@@ -5,10 +5,13 @@
 #pragma once
 
 #ifdef QD_CONSOLE
-#define QD_RUNTIME_PROGRAM L"java.exe"
+#define QD_RUNTIME_PROGRAM_NAME "java.exe"
 #else
-#define QD_RUNTIME_PROGRAM L"javaw.exe"
+#define QD_RUNTIME_PROGRAM_NAME "javaw.exe"
 #endif
+#define QD_RUNTIME_PROGRAM L"" QD_RUNTIME_PROGRAM_NAME
 
-// The program relative to a runtime's home folder.
-#define QD_RUNTIME_PROGRAM_IN_BIN L"bin\\" QD_RUNTIME_PROGRAM
+// The program relative to a runtime's home folder; the _NAME forms are the
+// same texts as bytes, for the launcher's own sentences.
+#define QD_RUNTIME_PROGRAM_IN_BIN_NAME "bin\\" QD_RUNTIME_PROGRAM_NAME
+#define QD_RUNTIME_PROGRAM_IN_BIN L"" QD_RUNTIME_PROGRAM_IN_BIN_NAME

@@ -70,10 +70,10 @@ bool launcherPathFits() {
 int failNoSuitableRuntime() {
     clearFailureCode();
     loadConfigString<MSG_RUNTIME_VERSION_ERROR>(messageText);
-    appendToMessage(L" ");
+    appendToMessage(" ");
     appendToMessage(minVersion);
     if (maxVersion[0] != 0) {
-        appendToMessage(L" - ");
+        appendToMessage(" - ");
         appendToMessage(maxVersion);
     }
     loadConfigString<CFG_DOWNLOAD_URL>(helpUrl);
@@ -84,15 +84,15 @@ int failNoSuitableRuntime() {
 // cut: a cut path could name another program.
 int refuseLongConfiguredRuntime() {
     clearText(runtimeHome, PATH_CAPACITY);
-    explainFailure(L"The configured Java runtime folder, expanded and joined to the application's folder, "
-                   L"gives a launcher path longer than 259 characters.");
+    explainFailure("The configured Java runtime folder, expanded and joined to the application's folder, "
+                   "gives a launcher path longer than 259 characters.");
     return 0;
 }
 
 int refuseLongRegisteredRuntime() {
     clearText(runtimeHome, PATH_CAPACITY);
-    explainFailureAbout(L"The Java runtime registered under HKEY_LOCAL_MACHINE\\", foundRuntimeKey,
-                        L" is in a folder whose launcher path is longer than 259 characters.");
+    explainFailureAbout("The Java runtime registered under HKEY_LOCAL_MACHINE\\", foundRuntimeKey,
+                        " is in a folder whose launcher path is longer than 259 characters.");
     return 0;
 }
 
@@ -100,8 +100,8 @@ int refuseLongRegisteredRuntime() {
 // bundled runtime names the folder looked in, after the start-up message.
 void nameMissingRuntime() {
     if (runtimeHome[0] == 0) return;
-    explainFailureAbout(L"The Java runtime was not found in the folder ", runtimeHome,
-                        L" (" QD_RUNTIME_PROGRAM_IN_BIN L" is missing).");
+    explainFailureAbout("The Java runtime was not found in the folder ", runtimeHome,
+                        " (" QD_RUNTIME_PROGRAM_IN_BIN_NAME " is missing).");
 }
 
 // First stage: CFG_RUNTIME_DIR, relative to the executable's directory unless
@@ -113,7 +113,7 @@ int composeConfiguredRuntime(const wchar_t* exePath, size_t exeDirLen) {
     if (!loadConfigString<CFG_RUNTIME_DIR>(configured)) return configFaulted() ? 0 : 1;
     TextBuffer expanded = emptyTextBuffer(expandedRuntimeDir, LONG_TEXT_CAPACITY);
     expandVars(expanded, configured, exePath, exeDirLen);
-    logLine(L"Bundled JRE:\t%s\n", expandedRuntimeDir);
+    logLine("Bundled JRE:\t%s\n", expandedRuntimeDir);
     if (expanded.overflowed) return refuseLongConfiguredRuntime();
 
     TextBuffer home = emptyTextBuffer(runtimeHome, PATH_CAPACITY);
@@ -137,13 +137,15 @@ int acceptLauncherMachine(const RuntimeMachines& machines) {
         rankRuntimeMachine(launcherProbeMachine, machines, &reason) != MACHINE_REFUSED) {
         return 1;
     }
-    logLine(L"Runtime refused:\t%s: %s\n", runtimeHome, reason);
-    wchar_t after[MESSAGE_CAPACITY];
-    TextBuffer b = emptyTextBuffer(after, MESSAGE_CAPACITY);
-    appendText(b, L" cannot be used: ");
+    logLine("Runtime refused:\t%s: %s\n", runtimeHome, reason);
+    wchar_t text[MESSAGE_CAPACITY];
+    TextBuffer b = emptyTextBuffer(text, MESSAGE_CAPACITY);
+    appendText(b, "The Java runtime in ");
+    appendText(b, runtimeHome);
+    appendText(b, " cannot be used: ");
     appendText(b, reason);
-    appendText(b, L".");
-    explainFailureAbout(L"The Java runtime in ", runtimeHome, after);
+    appendText(b, ".");
+    explainFailure(text);
     return 0;
 }
 
@@ -168,7 +170,7 @@ int useRegisteredRuntime(const RuntimeMachines& machines) {
     appendText(home, javaHome);
     if (foundRuntime == FAMILY_DEVELOPMENT_KIT) {
         if (!textEndsWith(home, L'\\')) appendChar(home, L'\\');
-        appendText(home, L"jre");
+        appendText(home, "jre");
     }
     if (home.overflowed || !launcherPathFits()) return refuseLongRegisteredRuntime();
 
@@ -204,7 +206,7 @@ bool checkLauncher() {
             found = probeRuntimeProgram(candidate, &launcherProbeMachine, &launcherProbeError);
         }
     }
-    logLine(L"Check launcher:\t%s %s\n", candidate, found ? L"(OK)" : L"(n/a)");
+    logLine("Check launcher:\t%s %s\n", candidate, found ? L"(OK)" : L"(n/a)");
     return found;
 }
 
@@ -238,7 +240,7 @@ int locateRuntime(const wchar_t* exePath, size_t exeDirLen) {
 
     if (!loadConfigString<CFG_MIN_VERSION>(minVersion)) {
         if (configFaulted()) return 0;
-        if (listed == SOURCES_LISTED) logLine(L"Runtime sources:\tnot searched without CFG_MIN_VERSION\n");
+        if (listed == SOURCES_LISTED) logLine("Runtime sources:\tnot searched without CFG_MIN_VERSION\n");
         // The message says what is missing; the probe's "not found" adds nothing.
         clearFailureCode();
         if (!loadConfigString<MSG_RUNTIME_DIR_ERROR>(messageText) && !configFaulted()) {
@@ -274,7 +276,7 @@ void searchInstalledRuntimes(int searchOrder) {
 }
 
 void searchRuntimeFamily(const wchar_t* keyPath, DWORD family) {
-    logLine(L"64-bit search on a 64-bit executable:\t%s...\n", keyPath);
+    logLine("64-bit search on a 64-bit executable:\t%s...\n", keyPath);
     // No view flag: a 64-bit launcher sees the 64-bit view, where a runtime it
     // can start is registered.
     HKEY key = nullptr;
@@ -297,13 +299,13 @@ void scanVersionKeys(HKEY key, const wchar_t* keyPath, DWORD family) {
         // A name or key path too long to keep whole is passed over, never cut.
         bool better = !path.overflowed && isBetterRuntimeVersion(name, minVersion, maxVersion, foundVersion);
         if (!better) {
-            logLine(L"Ignore:\t\t%s\\%s\n", keyPath, name);
+            logLine("Ignore:\t\t%s\\%s\n", keyPath, name);
             continue;
         }
         copyText(foundVersion, NAME_CAPACITY, name);
         copyText(foundRuntimeKey, PATH_CAPACITY, subkeyPath);
         foundRuntime = family;
-        logLine(L"Match:\t\t%s\\%s\n", keyPath, name);
+        logLine("Match:\t\t%s\\%s\n", keyPath, name);
     }
 }
 

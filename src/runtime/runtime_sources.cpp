@@ -17,12 +17,14 @@ namespace {
 const wchar_t* const SOURCE_WORDS[RUNTIME_SOURCE_KINDS] = {L"registry", L"java_home", L"path", L"folders"};
 
 bool refuseBound(const wchar_t* recordName, const wchar_t* bound) {
-    wchar_t before[80];
-    TextBuffer b = emptyTextBuffer(before, 80);
-    appendText(b, L"The launcher's configuration is damaged: ");
+    wchar_t text[MESSAGE_CAPACITY];
+    TextBuffer b = emptyTextBuffer(text, MESSAGE_CAPACITY);
+    appendText(b, "The launcher's configuration is damaged: ");
     appendText(b, recordName);
-    appendText(b, L" \"");
-    explainFailureAbout(before, bound, L"\" is not a Java version.");
+    appendText(b, " \"");
+    appendText(b, bound);
+    appendText(b, "\" is not a Java version.");
+    explainFailure(text);
     return false;
 }
 
@@ -96,9 +98,9 @@ void offerRegisteredHome(HKEY key, const wchar_t* origin, const wchar_t* valueNa
     if (!queryRegistryText(key, valueName, stored, &type)) {
         wchar_t reason[64];
         TextBuffer b = emptyTextBuffer(reason, 64);
-        appendText(b, L"no readable ");
+        appendText(b, "no readable ");
         appendText(b, valueName);
-        appendText(b, L" value");
+        appendText(b, " value");
         return ignoreCandidate(origin, reason);
     }
     const wchar_t* subject = candidateSubject(origin, stored);
@@ -116,9 +118,9 @@ void offerVmHomes(HKEY version, TextBuffer& origin, const wchar_t* valueName, co
     wchar_t vm[KEY_NAME_CAPACITY];
     for (DWORD index = 0; nextSubkey(version, index, vm); ++index) {
         truncateText(origin, versionLength);
-        appendText(origin, L"\\");
+        appendText(origin, "\\");
         appendText(origin, vm);
-        appendText(origin, L"\\MSI");
+        appendText(origin, "\\MSI");
         HKEY vmKey = openKey(version, vm);
         HKEY msi = vmKey == nullptr ? nullptr : openKey(vmKey, L"MSI");
         if (msi == nullptr) {
@@ -139,7 +141,7 @@ void scanRegistryKey(const Hive& hive, HKEY vendor, const RegistryLayout& layout
         if (layout.kindInName && nameSaysRuntime(name) != (family.family == FAMILY_RUNTIME)) continue;
         TextBuffer origin = emptyTextBuffer(originText, ORIGIN_CAPACITY);
         appendText(origin, hive.name);
-        appendText(origin, L"\\SOFTWARE\\");
+        appendText(origin, "\\SOFTWARE\\");
         appendText(origin, layout.vendorKey);
         if (family.keyPath[0] != 0) appendChar(origin, L'\\');
         appendText(origin, family.keyPath);
@@ -176,7 +178,7 @@ bool familyHoldsEntries(HKEY vendor, const RegistryLayout& layout, const Runtime
 bool noteSkippedFamily(const Hive& hive, HKEY vendor, const RegistryLayout& layout, const RuntimeFamilyKey& skipped,
                        int searchOrder) {
     if (logFile == nullptr || skipped.keyPath == nullptr || !familyHoldsEntries(vendor, layout, skipped)) return false;
-    logLine(L"Runtime keys skipped:\t%s\\SOFTWARE\\%s holds %s, which CFG_SEARCH_ORDER %d leaves out\n", hive.name,
+    logLine("Runtime keys skipped:\t%s\\SOFTWARE\\%s holds %s, which CFG_SEARCH_ORDER %d leaves out\n", hive.name,
             layout.vendorKey, skipped.family == FAMILY_RUNTIME ? L"runtimes (JRE)" : L"development kits (JDK)",
             searchOrder);
     return true;
@@ -314,12 +316,12 @@ void searchVendorFolders(const wchar_t* root) {
         wchar_t vendorDir[PATH_CAPACITY];
         TextBuffer dir = emptyTextBuffer(vendorDir, PATH_CAPACITY);
         appendText(dir, root);
-        appendText(dir, L"\\");
+        appendText(dir, "\\");
         appendText(dir, vendor);
         wchar_t pattern[PATH_CAPACITY];
         TextBuffer b = emptyTextBuffer(pattern, PATH_CAPACITY);
         appendText(b, vendorDir);
-        appendText(b, L"\\*");
+        appendText(b, "\\*");
         if (dir.overflowed || b.overflowed) continue;
         WIN32_FIND_DATAW found;
         HANDLE find = FindFirstFileExW(pattern, FindExInfoBasic, &found, FindExSearchLimitToDirectories, nullptr, 0);
@@ -330,7 +332,7 @@ void searchVendorFolders(const wchar_t* root) {
             wchar_t home[PATH_CAPACITY];
             TextBuffer h = emptyTextBuffer(home, PATH_CAPACITY);
             appendText(h, vendorDir);
-            appendText(h, L"\\");
+            appendText(h, "\\");
             appendText(h, found.cFileName);
             if (h.overflowed) continue;
             considerCandidate(candidateSubject(nullptr, home), home, nullptr);
@@ -408,16 +410,15 @@ SourcesRecord loadRuntimeSources(RuntimeSourceList* list) {
     if (parseRuntimeSources(text, list, &badItem, &badLength)) return SOURCES_LISTED;
     wchar_t item[PATH_CAPACITY];
     copyTextN(item, PATH_CAPACITY, badItem, badLength);
-    explainFailureAbout(L"The launcher's configuration is damaged: CFG_RUNTIME_SOURCES holds \"", item,
-                        L"\", which is not a runtime source (registry, java_home, path or folders).");
+    explainFailureAbout("The launcher's configuration is damaged: CFG_RUNTIME_SOURCES holds \"", item,
+                        "\", which is not a runtime source (registry, java_home, path or folders).");
     return SOURCES_REFUSED;
 }
 
 void noteBundledRuntimeWithoutProgram() {
     if (runtimeHome[0] == 0 || !isExistingFolder(runtimeHome)) return;
-    logLine(L"Bundled JRE:\t%s has no " QD_RUNTIME_PROGRAM_IN_BIN
-            L": a runtime image linked with --strip-native-commands cannot be started\n",
-            runtimeHome);
+    logLine("Bundled JRE:\t%s has no %s: a runtime image linked with --strip-native-commands cannot be started\n",
+            runtimeHome, QD_RUNTIME_PROGRAM_IN_BIN);
 }
 
 bool readVersionBounds(VersionBounds* bounds) {
@@ -436,7 +437,7 @@ bool readVersionBounds(VersionBounds* bounds) {
 bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const VersionBounds& bounds,
                           const RuntimeMachines& machines) {
     for (size_t i = 0; i < list.count; ++i) {
-        logLine(L"Runtime source:\t%s\n", runtimeSourceWord(list.items[i]));
+        logLine("Runtime source:\t%s\n", runtimeSourceWord(list.items[i]));
         beginCandidates(bounds, machines);
         switch (list.items[i]) {
             case SOURCE_REGISTRY: searchRegistry(searchOrder); break;
@@ -448,7 +449,7 @@ bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const 
         const wchar_t* versionText = nullptr;
         if (bestCandidate(&runtimeDir, &versionText)) {
             copyText(runtimeHome, PATH_CAPACITY, runtimeDir);
-            logLine(L"Runtime chosen:\t%s, version %s\n", runtimeDir, versionText);
+            logLine("Runtime chosen:\t%s, version %s\n", runtimeDir, versionText);
             return true;
         }
     }
@@ -456,9 +457,9 @@ bool searchRuntimeSources(const RuntimeSourceList& list, int searchOrder, const 
 }
 
 void appendSearchedSources(const RuntimeSourceList& list) {
-    appendToMessage(L"\nSearched: ");
+    appendToMessage("\nSearched: ");
     for (size_t i = 0; i < list.count; ++i) {
-        if (i > 0) appendToMessage(L", ");
+        if (i > 0) appendToMessage(", ");
         appendToMessage(runtimeSourceWord(list.items[i]));
     }
 }

@@ -12,7 +12,7 @@
 
 namespace {
 
-std::string formatted(const wchar_t* format, ...) {
+std::string formatted(const char* format, ...) {
     char bytes[4096];
     va_list args;
     va_start(args, format);
@@ -23,31 +23,31 @@ std::string formatted(const wchar_t* format, ...) {
 
 TEST(LogBytes, LineFeedsBecomeCrLfAndTextIsLatin1) {
     EXPECT_EQ("\r\n\r\nCmdLine:\tC:\\a\\tool.exe --qd-debug x\r\n",
-              formatted(L"\n\nCmdLine:\t%s %s\n", L"C:\\a\\tool.exe", L"--qd-debug x"));
+              formatted("\n\nCmdLine:\t%s %s\n", L"C:\\a\\tool.exe", L"--qd-debug x"));
     // Units up to 0xFF are their own byte; anything else is one '?' per unit.
     EXPECT_EQ(std::string("caf\xE9 \xBF? ????.exe ??"),
-              formatted(L"%s", L"caf\u00E9 \u00BF\u0100 \u0442\u0435\u0441\u0442.exe \xD83D\xDE00"));
+              formatted("%s", L"caf\u00E9 \u00BF\u0100 \u0442\u0435\u0441\u0442.exe \xD83D\xDE00"));
     // A carriage return already in a text stays; its line feed still gains one.
-    EXPECT_EQ("Error:\t\tFile not found.\r\r\n\r\n", formatted(L"Error:\t\t%s\n", L"File not found.\r\n"));
+    EXPECT_EQ("Error:\t\tFile not found.\r\r\n\r\n", formatted("Error:\t\t%s\n", L"File not found.\r\n"));
 }
 
 TEST(LogBytes, NumbersAndPercentSigns) {
-    EXPECT_EQ("Exit code:\t-1073741819\r\n", formatted(L"Exit code:\t%d\n", static_cast<int>(0xC0000005u)));
+    EXPECT_EQ("Exit code:\t-1073741819\r\n", formatted("Exit code:\t%d\n", static_cast<int>(0xC0000005u)));
     EXPECT_EQ("Args length:\t32767/32768 chars\r\n",
-              formatted(L"Args length:\t%zd/32768 chars\n", static_cast<long long>(32767)));
+              formatted("Args length:\t%zd/32768 chars\n", static_cast<long long>(32767)));
     EXPECT_EQ("Heap -Xms:\t256 MB / 25%, Free: 6144 MB, Heap size: 1500 MB\r\n",
-              formatted(L"Heap %s:\t%zd MB / %d%%, Free: %zd MB, Heap size: %d MB\n", L"-Xms", 256LL, 25,
+              formatted("Heap %s:\t%zd MB / %d%%, Free: %zd MB, Heap size: %d MB\n", L"-Xms", 256LL, 25,
                         6144LL, 1500));
-    EXPECT_EQ("9223372036854775807 -2147483648", formatted(L"%zd %d", 9223372036854775807LL, INT32_MIN));
-    EXPECT_EQ("Instance already exists.", formatted(L"Instance already exists."));
-    EXPECT_EQ("empty: ", formatted(L"empty: %s", static_cast<const wchar_t*>(nullptr)));
+    EXPECT_EQ("9223372036854775807 -2147483648", formatted("%zd %d", 9223372036854775807LL, INT32_MIN));
+    EXPECT_EQ("Instance already exists.", formatted("Instance already exists."));
+    EXPECT_EQ("empty: ", formatted("empty: %s", static_cast<const wchar_t*>(nullptr)));
 }
 
 TEST(LogBytes, NeverWritesPastTheBuffer) {
     char bytes[8 + 1];
     bytes[8] = '#';
     va_list none{};
-    auto fill = [&](const wchar_t* format, ...) {
+    auto fill = [&](const char* format, ...) {
         va_list args;
         va_start(args, format);
         size_t n = formatLogBytes(bytes, 8, format, args);
@@ -55,9 +55,9 @@ TEST(LogBytes, NeverWritesPastTheBuffer) {
         return n;
     };
     (void)none;
-    EXPECT_EQ(8u, fill(L"%s", L"0123456789"));
+    EXPECT_EQ(8u, fill("%s", L"0123456789"));
     EXPECT_EQ('#', bytes[8]);
-    EXPECT_EQ(7u, fill(L"%s", L"abcdefg\n")) << "a line feed is never split from its carriage return";
+    EXPECT_EQ(7u, fill("%s", L"abcdefg\n")) << "a line feed is never split from its carriage return";
 }
 
 class MessageTextTest : public ::testing::Test {
@@ -94,7 +94,7 @@ TEST_F(MessageTextTest, ExplainedFailureIsItsOwnParagraphWithoutASystemCode) {
 
 TEST_F(MessageTextTest, ExplainedFailedCallKeepsTheCodeOfThatCall) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY); // as the failed call left it
-    explainFailedCall(L"Reason.");
+    explainFailedCall("Reason.");
     EXPECT_STREQ(L"Reason.", messageText);
     EXPECT_EQ(static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY), failureCode);
 }

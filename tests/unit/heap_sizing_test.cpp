@@ -148,7 +148,9 @@ TEST_F(HeapSizingTest, LanguageFollowsThePrimaryLanguageOfTheLocale) {
     };
     for (const Case& c : cases) {
         const MemoryTexts& texts = memoryTextsFor(c.locale);
-        EXPECT_EQ(c.spanish ? SPANISH_QUESTION : ENGLISH_QUESTION, std::wstring(texts.lowMemoryQuestion))
+        std::wstring question;
+        for (const char* q = texts.lowMemoryQuestion; *q != 0; ++q) question += static_cast<unsigned char>(*q);
+        EXPECT_EQ(c.spanish ? SPANISH_QUESTION : ENGLISH_QUESTION, question)
             << std::hex << c.locale;
     }
 }
