@@ -17,18 +17,21 @@ void appendToMessage(const wchar_t* text) {
 
 namespace {
 
-// An ASCII text as UTF-16, for the forms that take the launcher's own
-// sentences as bytes.
-const wchar_t* widened(const char* ascii) {
-    static wchar_t wide[MESSAGE_CAPACITY];
+// A text of bytes as UTF-16 in `wide`, for the forms that take the launcher's
+// own sentences as bytes. Each form has a buffer of its own, since one calls
+// the other.
+const wchar_t* widened(wchar_t (&wide)[MESSAGE_CAPACITY], const char* bytes) {
     TextBuffer b = emptyTextBuffer(wide, MESSAGE_CAPACITY);
-    appendText(b, ascii);
+    appendText(b, bytes);
     return wide;
 }
 
+wchar_t reasonWidened[MESSAGE_CAPACITY];
+wchar_t messagePartWidened[MESSAGE_CAPACITY];
+
 } // namespace
 
-void appendToMessage(const char* ascii) { appendToMessage(widened(ascii)); }
+void appendToMessage(const char* ascii) { appendToMessage(widened(messagePartWidened, ascii)); }
 
 void noteFailedCall() { failureCode = GetLastError(); }
 
@@ -40,7 +43,7 @@ void explainFailure(const wchar_t* reason) {
     clearFailureCode();
 }
 
-void explainFailure(const char* ascii) { explainFailure(widened(ascii)); }
+void explainFailure(const char* ascii) { explainFailure(widened(reasonWidened, ascii)); }
 
 void explainFailedCall(const char* reason) {
     DWORD code = GetLastError();

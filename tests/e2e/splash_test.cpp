@@ -90,7 +90,8 @@ public:
                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
                                  type.hInstance, nullptr);
         UpdateWindow(window);
-        shown = waitUntil([] { return screenPixel(5, 5) == BACKDROP_COLOUR; }, 3000);
+        // A loaded display server may take seconds to show it.
+        shown = waitUntil([] { return screenPixel(5, 5) == BACKDROP_COLOUR; }, 15000);
     }
     ~Backdrop() { DestroyWindow(window); }
     HWND window;
