@@ -49,9 +49,32 @@ HANDLE inputPipe;
 OVERLAPPED inputIo;
 bool inputBusy;
 char chunk[4096];
+size_t chunkLength;
 size_t chunkEnd;
+bool chunkFromCarry;
 size_t linePosition; // units of the first entry already written
 unsigned inputPipes; // for unique names
+
+// The child's end of its input, which the launcher keeps after the child has
+// inherited it: what the child left unread when it ends is still in the pipe
+// and is read back from here. Held, it also keeps the pipe open for writing
+// when the child closes its input, so lines wait for a next child instead of
+// being lost.
+HANDLE inputReadBack;
+
+// Lines read back from an ended child's input: the next child gets them first,
+// before the queue. carrySent of the carryUsed bytes have gone to its pipe.
+const size_t CARRY_BYTES = 65536;
+char carry[CARRY_BYTES];
+size_t carryUsed;
+size_t carrySent;
+char drained[CARRY_BYTES];
+
+// The last bytes written to the current child's input and how many in all: a
+// child that read a line in part leaves its tail, which is dropped.
+const size_t SENT_TAIL_BYTES = 2 * CARRY_BYTES; // a power of two
+char sentTail[SENT_TAIL_BYTES];
+unsigned long long sentBytes;
 
 void logOff(const wchar_t* reason, DWORD error) {
     logLine("Forwarding off:\t%s (error %d)\n", reason, static_cast<int>(error));
@@ -193,11 +216,17 @@ void closeChildInput() {
     cancelIo(inputPipe, inputIo, inputBusy);
     CloseHandle(inputPipe);
     inputPipe = nullptr;
-    linePosition = 0;
+    if (inputReadBack != nullptr) CloseHandle(inputReadBack);
+    inputReadBack = nullptr;
+    sentBytes = 0;
 }
 
+// A write the pipe refused: what it held is lost, and the next child's input
+// begins with the entry being written, whole.
 void dropClosedInput() {
     logLine("Forwarding:\tinput closed\n");
+    carryUsed = carrySent = 0;
+    linePosition = 0;
     closeChildInput();
 }
 
@@ -208,9 +237,28 @@ void removeFirstEntry() {
     for (size_t i = 0; i < queueUsed + stagedUnits; ++i) queue[i] = queue[i + units];
 }
 
-// Writes queued lines to the child's input, one chunk at a time, as long as
-// writes finish at once; a write the application does not read stays in
-// flight and is picked up by the next service.
+void copyBytes(char* to, const char* from, size_t count) {
+    for (size_t i = 0; i < count; ++i) to[i] = from[i];
+}
+
+// The chunk in flight has gone into the pipe whole.
+void chunkWritten() {
+    if (chunkFromCarry) {
+        carrySent += chunkLength;
+        if (carrySent == carryUsed) carrySent = carryUsed = 0;
+        return;
+    }
+    linePosition = chunkEnd;
+    if (linePosition == entryLength(queue)) {
+        removeFirstEntry();
+        linePosition = 0;
+    }
+}
+
+// Writes what waits for the child's input, the lines read back from an ended
+// child first, then the queue, one chunk at a time, as long as writes finish
+// at once; a write the application does not read stays in flight and is
+// picked up by the next service.
 void pumpChildInput() {
     while (inputPipe != nullptr) {
         if (inputBusy) {
@@ -218,19 +266,84 @@ void pumpChildInput() {
             DWORD written = 0;
             inputBusy = false;
             if (!GetOverlappedResult(inputPipe, &inputIo, &written, FALSE)) return dropClosedInput();
-            linePosition = chunkEnd;
-            if (linePosition == entryLength(queue)) {
-                removeFirstEntry();
-                linePosition = 0;
-            }
+            chunkWritten();
         }
-        if (queueUsed == 0) return;
-        chunkEnd = linePosition;
-        DWORD length = static_cast<DWORD>(encodeForwardLine(queue + 2, entryLength(queue), &chunkEnd, chunk, sizeof chunk));
-        if (!WriteFile(inputPipe, chunk, length, nullptr, &inputIo) && GetLastError() != ERROR_IO_PENDING) {
+        chunkFromCarry = carrySent < carryUsed;
+        if (chunkFromCarry) {
+            chunkLength = carryUsed - carrySent < sizeof chunk ? carryUsed - carrySent : sizeof chunk;
+            copyBytes(chunk, carry + carrySent, chunkLength);
+        } else {
+            if (queueUsed == 0) return;
+            chunkEnd = linePosition;
+            chunkLength = encodeForwardLine(queue + 2, entryLength(queue), &chunkEnd, chunk, sizeof chunk);
+        }
+        if (!WriteFile(inputPipe, chunk, static_cast<DWORD>(chunkLength), nullptr, &inputIo) &&
+            GetLastError() != ERROR_IO_PENDING) {
             return dropClosedInput();
         }
+        // From here on the chunk's bytes are in the pipe, readable by the child
+        // (or read back), even while the write is in flight.
+        for (size_t i = 0; i < chunkLength; ++i) sentTail[(sentBytes + i) % SENT_TAIL_BYTES] = chunk[i];
+        sentBytes += chunkLength;
         inputBusy = true;
+    }
+}
+
+// The child has ended: the bytes it left unread in its pipe are read back
+// (which also completes a write in flight: its bytes are among them) and go,
+// before whatever had not been written yet, to the next child. A line the
+// child read in part is dropped whole: the child had some of it, and the rest
+// alone means nothing. So every child's input begins with a whole line.
+void keepUnreadInput() {
+    if (inputReadBack == nullptr) return;
+    // The child has ended, so its end may stop waiting for data: a read of an
+    // empty pipe then fails at once.
+    size_t count = 0;
+    DWORD got = 0;
+    DWORD noWait = PIPE_READMODE_BYTE | PIPE_NOWAIT;
+    if (SetNamedPipeHandleState(inputReadBack, &noWait, nullptr, nullptr)) {
+        while (count < CARRY_BYTES &&
+               ReadFile(inputReadBack, drained + count, static_cast<DWORD>(CARRY_BYTES - count), &got, nullptr) &&
+               got > 0) {
+            count += got;
+        }
+    }
+    if (inputBusy && HasOverlappedIoCompleted(&inputIo)) {
+        DWORD written = 0;
+        inputBusy = false;
+        if (GetOverlappedResult(inputPipe, &inputIo, &written, FALSE)) chunkWritten();
+    }
+    size_t rest = carryUsed - carrySent;
+    if (inputBusy || count + rest > CARRY_BYTES) {
+        // A write that reading back did not complete, or more than the carry
+        // holds: what was not read is lost, as when the launcher ends, and the
+        // entry being written goes again whole.
+        logLine("Forwarding:\tunread input lost (%zd bytes)\n", static_cast<long long>(count + rest));
+        carryUsed = carrySent = 0;
+        linePosition = 0;
+        return;
+    }
+    // The carry becomes what was read back, then what of it had not been
+    // written yet.
+    for (size_t i = rest; i > 0; --i) carry[count + i - 1] = carry[carrySent + i - 1];
+    copyBytes(carry, drained, count);
+    carryUsed = count + rest;
+    carrySent = 0;
+    unsigned long long consumed = sentBytes - count;
+    if (count == 0 || consumed == 0 || sentTail[(consumed - 1) % SENT_TAIL_BYTES] == '\n') return;
+    logLine("Forwarding:\ta line read in part dropped\n");
+    size_t lineEnd = 0;
+    while (lineEnd < carryUsed && carry[lineEnd] != '\n') ++lineEnd;
+    if (lineEnd < carryUsed) {
+        copyBytes(carry, carry + lineEnd + 1, carryUsed - lineEnd - 1);
+        carryUsed -= lineEnd + 1;
+        return;
+    }
+    // The line goes on in the entry being written.
+    carryUsed = 0;
+    if (linePosition > 0) {
+        removeFirstEntry();
+        linePosition = 0;
     }
 }
 
@@ -285,11 +398,15 @@ HANDLE openChildInput() {
         closeChildInput();
         return nullptr;
     }
+    inputReadBack = childEnd;
     pumpChildInput();
     return childEnd;
 }
 
-void endChildInput() { closeChildInput(); }
+void endChildInput() {
+    keepUnreadInput();
+    closeChildInput();
+}
 
 DWORD forwardingWaitHandles(HANDLE* handles) {
     DWORD count = 0;

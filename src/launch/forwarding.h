@@ -29,13 +29,16 @@ void openForwardEndpoint();
 // The pipe that becomes the next child's standard input: the child's end,
 // synchronous and inheritable, for its start-up information, or nullptr
 // without forwarding (the child then has no standard input, as without the
-// record). The caller closes its copy once the child has started. A pipe that
+// record). The handle stays forwarding's own: the caller only passes it on,
+// and endChildInput closes it (after reading back what the child left
+// unread, which goes first to the next child). A pipe that
 // cannot be made turns forwarding off (logged), so no later start is taken
 // that could not reach the application.
 HANDLE openChildInput();
 
-// The child has ended: its input pipe is closed; a line only partly written
-// stays first in the queue.
+// The child has ended: what it left unread in its input is kept for the next
+// child, in front of the queue (a line it read in part is dropped), and its
+// input pipe is closed.
 void endChildInput();
 
 // The events the wait for the child adds to its own (at most

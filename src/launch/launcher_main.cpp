@@ -307,7 +307,8 @@ bool runChildToItsEnd(bool stdoutRequested) {
 
     closeHandleOnce(&stderrCapture.pipeWrite);
     closeHandleOnce(&stdoutCapture.pipeWrite);
-    closeHandleOnce(&childInput);
+    // Forwarding keeps the child's input and closes it at the child's end.
+    childInput = nullptr;
 
     if (!startCapture(stderrCapture)) return false;
     if (stdoutRequested && !startCapture(stdoutCapture)) return false;

@@ -126,30 +126,37 @@ TEST_F(RestartTest, OnlyTheRestartCodeRestartsAndNotEndlessly) {
 
 } // namespace
 
-// With forwarded starts, the application's input and the endpoint outlive a
-// restart: a later start made while the restarted application runs reaches it
-// on a new input of its own, and starts no child.
-TEST_F(RestartTest, LaterStartReachesTheRestartedApplication) {
+// With forwarded starts, a restart loses no start: one the application had
+// not read when it ended for the restart reaches the restarted application,
+// and so does a start made while it runs, on an input of its own. Neither
+// starts a child.
+TEST_F(RestartTest, LaterStartsReachTheRestartedApplication) {
     installRuntime();
     records[23] = L"QdTestMutex-restart-forward-" + std::to_wstring(GetCurrentProcessId());
     records[37] = L"true";
-    std::wstring running = joinPath(testDir, L"running"), lines = joinPath(testDir, L"lines.txt");
-    std::wstring release = joinPath(testDir, L"release");
-    childActions("exit 23\n");
-    restartedChildActions(1, "touch " + narrow(running) + "\nstdin-to-file " + narrow(lines) + "\nwait-file " +
+    std::wstring first = joinPath(testDir, L"first"), handed = joinPath(testDir, L"handed");
+    std::wstring second = joinPath(testDir, L"second"), release = joinPath(testDir, L"release");
+    std::wstring lines = joinPath(testDir, L"lines.txt");
+    childActions("touch " + narrow(first) + "\nwait-file " + narrow(handed) + "\nexit 23\n");
+    restartedChildActions(1, "stdin-to-file " + narrow(lines) + "\ntouch " + narrow(second) + "\nwait-file " +
                                  narrow(release) + "\n");
-    DWORD laterStart = 99;
+    DWORD unread = 99, whileRunning2 = 99;
     whileRunning = [&](DWORD) {
-        if (!fileExists(running) || laterStart != 99) return;
-        laterStart = runProgram(exePath(), L"doc.txt", appDir, environment, pressOk, 20000).exitCode;
-        waitUntil([&] { return readFileBytes(lines).find('\n') != std::string::npos; }, 20000);
-        writeFileBytes(release, "");
+        if (fileExists(first) && unread == 99) {
+            unread = runProgram(exePath(), L"unread.txt", appDir, environment, pressOk, 20000).exitCode;
+            writeFileBytes(handed, "");
+        }
+        if (fileExists(second) && whileRunning2 == 99) {
+            whileRunning2 = runProgram(exePath(), L"\"while running.txt\"", appDir, environment, pressOk, 20000).exitCode;
+            waitUntil([&] { return readFileBytes(lines).find("running") != std::string::npos; }, 20000);
+            writeFileBytes(release, "");
+        }
     };
-    RunResult run = launch();
+    RunResult run = launch(L"--qd-debug");
 
     EXPECT_EQ(0u, run.exitCode);
-    EXPECT_EQ(0u, laterStart);
-    EXPECT_EQ(L"pipe", restartedChild(1).value(L"stdin"));
-    EXPECT_EQ(narrow(appDir) + "\tdoc.txt\n", readFileBytes(lines));
+    EXPECT_EQ(0u, unread);
+    EXPECT_EQ(0u, whileRunning2);
+    EXPECT_EQ(narrow(appDir) + "\tunread.txt\n" + narrow(appDir) + "\twhile%20running.txt\n", readFileBytes(lines));
     EXPECT_FALSE(restartedChild(2).present);
 }
