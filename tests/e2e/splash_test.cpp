@@ -90,8 +90,14 @@ public:
                                  GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
                                  type.hInstance, nullptr);
         UpdateWindow(window);
-        // A loaded display server may take seconds to show it.
-        shown = waitUntil([] { return screenPixel(5, 5) == BACKDROP_COLOUR; }, 15000);
+        // The window is painted from this thread's messages: when the display
+        // shows it later than its creation (it is not the foreground
+        // process's, say), the paint waits for them.
+        shown = waitUntil([] {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            return screenPixel(5, 5) == BACKDROP_COLOUR;
+        }, 15000);
     }
     ~Backdrop() { DestroyWindow(window); }
     HWND window;
