@@ -563,8 +563,8 @@ public:
     // The launcher restarts the application when it ends with exactly this
     // code, so it must be one that no other kind of end gives.
     void check_restart_code() {
-        const ConfigValue* v = get(39);
-        auto code = integer(39);
+        const ConfigValue* v = get(CFG_RESTART_EXIT_CODE);
+        auto code = integer(CFG_RESTART_EXIT_CODE);
         if (!v || !code) return;
         const std::string name = "CFG_RESTART_EXIT_CODE " + std::to_string(*code);
         const std::string choose = "; choose a code from 2 to 255 (not 130 or 143), or leave the key out for no restart";
