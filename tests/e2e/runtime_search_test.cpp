@@ -29,7 +29,10 @@ protected:
                 << narrow(key) << " exists before the test: the search would see foreign versions";
         }
     }
-    void TearDown() override { registry.removeAll(); }
+    void TearDown() override {
+        registry.removeAll();
+        LauncherTest::TearDown();
+    }
 
     // A version subkey; with a home, its JavaHome value.
     void registerVersion(const wchar_t* familyKey, const std::wstring& version, const std::wstring& javaHome = L"") {
