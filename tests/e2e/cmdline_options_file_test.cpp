@@ -54,20 +54,9 @@ TEST_F(OptionsFileRunTest, FileHeldOpenForWritingIsSkipped) {
 
 TEST_F(OptionsFileRunTest, FileIsClosedBeforeTheChildRuns) {
     ASSERT_TRUE(writeFileBytes(optionsPath(), "-Xss2m\n"));
-    std::wstring running = joinPath(testDir, L"running.flag");
-    std::wstring release = joinPath(testDir, L"release.flag");
-    childActions("touch " + narrow(running) + "\nwait-file " + narrow(release) + "\n");
-    prepareLauncher();
-
     // The launcher runs in the background while its child waits.
-    for (const auto& [name, value] : environment) SetEnvironmentVariableW(name.c_str(), value.c_str());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION launcher = {};
-    std::wstring commandLine = L"\"" + exePath() + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, testDir.c_str(),
-                               &startup, &launcher));
-    bool started = waitUntil([&] { return fileExists(running); }, 20000);
+    childRunsUntilReleased();
+    startInBackground();
 
     // Neither the launcher nor the child holds the file: an exclusive open works.
     HANDLE exclusive = CreateFileW(optionsPath().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -75,11 +64,7 @@ TEST_F(OptionsFileRunTest, FileIsClosedBeforeTheChildRuns) {
     EXPECT_NE(INVALID_HANDLE_VALUE, exclusive);
     if (exclusive != INVALID_HANDLE_VALUE) CloseHandle(exclusive);
 
-    writeFileBytes(release, "");
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(launcher.hProcess, 20000));
-    CloseHandle(launcher.hThread);
-    CloseHandle(launcher.hProcess);
-    ASSERT_TRUE(started);
+    releaseBackground();
     EXPECT_EQ(L"-Xss2m -classpath \"lib;lib\\common-ui.jar\" " + std::wstring(MAIN_CLASS), childArgs());
 }
 

@@ -24,44 +24,22 @@ protected:
         records[37] = L"true";
     }
 
-    // Releases the running instance and waits for its end.
-    void TearDown() override {
-        if (running.hProcess == nullptr) return;
-        writeFileBytes(releasePath(), "");
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running.hProcess, 20000)) << "the running launcher ended";
-        CloseHandle(running.hThread);
-        CloseHandle(running.hProcess);
-        running = PROCESS_INFORMATION{};
-    }
-
     std::wstring linesPath() const { return joinPath(testDir, L"lines.txt"); }
-    std::wstring releasePath() const { return joinPath(testDir, L"release.flag"); }
     std::wstring readPath() const { return joinPath(testDir, L"read.flag"); }
 
-    // Starts `exe` (the configured launcher unless given) as the running
-    // instance with `arguments`. Its child first signals that it runs, then,
-    // once readPath() exists (at once when `readAtOnce`), copies its input to
-    // linesPath(), or never reads it when `reads` is false, and ends when
-    // released, with 5.
-    void startRunningInstance(bool reads = true, bool readAtOnce = true, std::wstring exe = L"",
+    // Starts `exe` (the configured launcher unless given) in the background as
+    // the running instance with `arguments`. Its child, once readPath() exists
+    // (at once when `readAtOnce`), copies its input to linesPath(), or never
+    // reads it when `reads` is false, and ends when released, with 5.
+    void startRunningInstance(bool reads = true, bool readAtOnce = true, const std::wstring& exe = L"",
                               const std::wstring& arguments = L"") {
-        std::wstring runningFlag = joinPath(testDir, L"running.flag");
-        std::string actions = "touch " + narrow(runningFlag) + "\n";
+        std::string reading;
         if (reads) {
-            if (!readAtOnce) actions += "wait-file " + narrow(readPath()) + "\n";
-            actions += "stdin-to-file " + narrow(linesPath()) + "\n";
+            if (!readAtOnce) reading += "wait-file " + narrow(readPath()) + "\n";
+            reading += "stdin-to-file " + narrow(linesPath()) + "\n";
         }
-        actions += "wait-file " + narrow(releasePath()) + "\nexit 5\n";
-        childActions(actions);
-        prepareLauncher();
-        if (exe.empty()) exe = exePath();
-        std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-        for (const auto& [k, v] : environment) SetEnvironmentVariableW(k.c_str(), v.c_str());
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, testDir.c_str(), &si,
-                                   &running));
-        ASSERT_TRUE(waitUntil([&] { return fileExists(runningFlag); }, 20000));
+        childRunsUntilReleased(reading, "exit 5\n");
+        startInBackground(arguments, exe);
     }
 
     // A later start from `directory`.
@@ -97,8 +75,6 @@ protected:
         lines.pop_back();
         return lines;
     }
-
-    PROCESS_INFORMATION running = {};
 };
 
 TEST_F(ForwardingTest, LaterStartHandsItsFolderAndArgumentsToTheRunningApplicationExactly) {
@@ -157,11 +133,7 @@ TEST_F(ForwardingTest, ApplicationThatNeverReadsLeavesLaterStartsAnsweredAndItsL
     EXPECT_NE(std::string::npos, logBytes().find("Not forwarded:\tqueue full (the application does not read)"));
 
     // The running launcher still follows its child at once.
-    writeFileBytes(releasePath(), "");
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running.hProcess, 20000));
-    DWORD exitCode = 0;
-    GetExitCodeProcess(running.hProcess, &exitCode);
-    EXPECT_EQ(5u, exitCode);
+    EXPECT_EQ(5u, releaseBackground());
 }
 
 TEST_F(ForwardingTest, RunningInstanceWithoutTheRecordLeavesALaterStartWithExitTwo) {
@@ -209,7 +181,7 @@ TEST_F(ForwardingTest, PipeOfTheNameMadeByAnotherUserNeitherTakesNorGetsStarts) 
     std::string laterLog = readFileBytes(joinPath(elsewhere, L"qd-launch.log"));
     EXPECT_NE(std::string::npos, laterLog.find("Not forwarded:\tthe pipe is not this user's")) << laterLog;
 
-    TearDown();
+    releaseBackground();
     EXPECT_NE(std::string::npos, logBytes().find("\r\nForwarding off:\tits name is taken (error "))
         << logBytes();
 }

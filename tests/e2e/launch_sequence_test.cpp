@@ -159,27 +159,11 @@ TEST_F(LauncherTest, NameStaysTakenWhileTheApplicationRunsSoASecondLaunchFindsIt
     installRuntime();
     std::wstring name = L"QdTestMutex-child-" + std::to_wstring(GetCurrentProcessId());
     records[23] = name;
-    std::wstring running = joinPath(testDir, L"running.flag");
-    std::wstring release = joinPath(testDir, L"release.flag");
-    childActions("touch " + narrow(running) + "\nwait-file " + narrow(release) + "\n");
-    prepareLauncher();
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION first = {};
-    std::wstring commandLine = L"\"" + exePath() + L"\"";
-    // The first launcher inherits the test's environment plus the child settings.
-    for (const auto& [k, v] : environment) SetEnvironmentVariableW(k.c_str(), v.c_str());
-    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, testDir.c_str(), &si,
-                               &first));
-    ASSERT_TRUE(waitUntil([&] { return fileExists(running); }, 20000));
+    childRunsUntilReleased();
+    startInBackground();
 
     RunResult second = launch();
     EXPECT_EQ(2u, second.exitCode);
-
-    writeFileBytes(release, "");
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(first.hProcess, 20000));
-    CloseHandle(first.hThread);
-    CloseHandle(first.hProcess);
 }
 
 TEST_F(LauncherTest, ProcessTheApplicationLeftRunningDoesNotKeepTheNameTaken) {

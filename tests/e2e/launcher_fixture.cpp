@@ -85,3 +85,40 @@ RunResult LauncherTest::launch(const std::wstring& arguments, const Answer& answ
     EXPECT_TRUE(result.finished) << "the launcher did not end within " << timeoutMs << " ms";
     return result;
 }
+
+void LauncherTest::TearDown() {
+    if (background.hProcess != nullptr) releaseBackground();
+}
+
+void LauncherTest::childRunsUntilReleased(const std::string& meanwhile, const std::string& atRelease) {
+    childActions("touch " + narrow(runningFlag()) + "\n" + meanwhile + "wait-file " + narrow(releaseFlag()) + "\n" +
+                 atRelease);
+}
+
+void LauncherTest::startInBackground(const std::wstring& arguments, const std::wstring& exe) {
+    prepareLauncher();
+    std::wstring commandLine = L"\"" + (exe.empty() ? exePath() : exe) + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
+    // The launcher inherits the test's environment with the test's additions.
+    for (const auto& [name, value] : environment) SetEnvironmentVariableW(name.c_str(), value.c_str());
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, testDir.c_str(),
+                               &startup, &background));
+    ASSERT_TRUE(waitUntil([&] { return fileExists(runningFlag()); }, 20000)) << "the background launcher's child runs";
+}
+
+DWORD LauncherTest::releaseBackground() {
+    writeFileBytes(releaseFlag(), "");
+    DWORD exitCode = STILL_ACTIVE;
+    if (WaitForSingleObject(background.hProcess, 20000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(background.hProcess, &exitCode);
+    } else {
+        ADD_FAILURE() << "the background launcher did not end once released";
+        TerminateProcess(background.hProcess, 1);
+    }
+    CloseHandle(background.hThread);
+    CloseHandle(background.hProcess);
+    background = PROCESS_INFORMATION{};
+    return exitCode;
+}

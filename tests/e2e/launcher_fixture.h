@@ -9,6 +9,7 @@
 class LauncherTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    void TearDown() override;
 
     // The folder layout: testDir\app\tool.exe, testDir\app\jvm\bin\javaw.exe
     // (java.exe for the console launcher).
@@ -57,12 +58,27 @@ protected:
     // Environment given to the launcher besides the test's own.
     std::map<std::wstring, std::wstring> environment;
 
+    // A launcher left running while the test goes on, as a first start the
+    // user made: its child signals that it runs, then does `meanwhile`, waits
+    // for the release and does `atRelease`.
+    void childRunsUntilReleased(const std::string& meanwhile = "", const std::string& atRelease = "");
+    // Starts the launcher (`exe`, exePath() unless given) from testDir with
+    // `arguments` and the test's environment, without waiting for its end, and
+    // returns once its child runs (childRunsUntilReleased).
+    void startInBackground(const std::wstring& arguments = L"", const std::wstring& exe = L"");
+    // Releases the background launcher's child and waits for the launcher's
+    // end (TearDown does so too); the launcher's exit code.
+    DWORD releaseBackground();
+    PROCESS_INFORMATION background = {};
+
     // Looks at the running launcher (by process id) on every poll of launch().
     e2e::Observer whileRunning;
     // Added to the launcher's creation flags by launch().
     DWORD creationFlags = 0;
 
 private:
+    std::wstring runningFlag() const { return e2e::joinPath(testDir, L"running.flag"); }
+    std::wstring releaseFlag() const { return e2e::joinPath(testDir, L"release.flag"); }
     bool launcherPrepared = false;
     std::wstring bareLauncher = e2e::bareLauncherPath();
     std::wstring runtimeStandIn = e2e::fakeRuntimePath();

@@ -124,8 +124,6 @@ TEST_F(RestartTest, OnlyTheRestartCodeRestartsAndNotEndlessly) {
     }
 }
 
-} // namespace
-
 // With forwarded starts, a restart loses no start: one the application had
 // not read when it ended for the restart reaches the restarted application,
 // and so does a start made while it runs, on an input of its own. Neither
@@ -160,3 +158,5 @@ TEST_F(RestartTest, LaterStartsReachTheRestartedApplication) {
     EXPECT_EQ(narrow(appDir) + "\tunread.txt\n" + narrow(appDir) + "\twhile%20running.txt\n", readFileBytes(lines));
     EXPECT_FALSE(restartedChild(2).present);
 }
+
+} // namespace

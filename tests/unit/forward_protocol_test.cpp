@@ -60,9 +60,14 @@ TEST(ForwardLine, PiecesOfAnySizeMakeTheSameLine) {
     }
 }
 
-// A request as a later start sends it, with the lengths it claims.
-std::vector<DWORD> request(const std::wstring& directory, const std::wstring& arguments, DWORD magic = 0,
-                           long directoryLength = -1, long argumentLength = -1) {
+// A request as a later start sends it, with the lengths it claims (the
+// texts' own unless given), and how many of its bytes arrive: all but `cut`.
+struct Sent {
+    std::vector<DWORD> words;
+    size_t size;
+};
+Sent request(const std::wstring& directory, const std::wstring& arguments, size_t cut = 0, DWORD magic = 0,
+             long directoryLength = -1, long argumentLength = -1) {
     ForwardRequestHeader header = {magic != 0 ? magic : static_cast<DWORD>(FORWARD_REQUEST_MAGIC),
                                    static_cast<DWORD>(directoryLength >= 0 ? directoryLength : directory.size()),
                                    static_cast<DWORD>(argumentLength >= 0 ? argumentLength : arguments.size())};
@@ -70,11 +75,7 @@ std::vector<DWORD> request(const std::wstring& directory, const std::wstring& ar
     std::vector<DWORD> words(3 + (texts.size() + 1) / 2);
     memcpy(words.data(), &header, sizeof header);
     memcpy(words.data() + 3, texts.data(), texts.size() * sizeof(wchar_t));
-    return words;
-}
-
-size_t sizeOf(const std::wstring& directory, const std::wstring& arguments) {
-    return sizeof(ForwardRequestHeader) + (directory.size() + arguments.size()) * sizeof(wchar_t);
+    return {words, sizeof header + texts.size() * sizeof(wchar_t) - cut};
 }
 
 TEST(ForwardRequestCheck, TakesWellFormedRequestsOnly) {
@@ -82,29 +83,27 @@ TEST(ForwardRequestCheck, TakesWellFormedRequestsOnly) {
     const std::wstring longestArguments(32767, L'a');
     struct Case {
         const char* name;
-        std::vector<DWORD> bytes;
-        size_t size;
+        Sent sent;
         bool wellFormed;
     };
     const Case cases[] = {
-        {"plain", request(L"C:\\Docs", L"a.txt b"), sizeOf(L"C:\\Docs", L"a.txt b"), true},
-        {"no arguments", request(L"C:\\", L""), sizeOf(L"C:\\", L""), true},
-        {"longest", request(longestDirectory, longestArguments), sizeOf(longestDirectory, longestArguments), true},
-        {"too short for a header", request(L"C:\\", L""), sizeof(ForwardRequestHeader) - 1, false},
-        {"another magic", request(L"C:\\", L"x", 0x12345678), sizeOf(L"C:\\", L"x"), false},
-        {"no working directory", request(L"", L"x"), sizeOf(L"", L"x"), false},
-        {"directory too long", request(longestDirectory + L"d", L""), sizeOf(longestDirectory + L"d", L""), false},
-        {"arguments too long", request(L"C:\\", longestArguments + L"a"), sizeOf(L"C:\\", longestArguments + L"a"),
-         false},
-        {"a unit more than the lengths say", request(L"C:\\", L"xy", 0, 3, 1), sizeOf(L"C:\\", L"xy"), false},
-        {"a byte less", request(L"C:\\", L"xy"), sizeOf(L"C:\\", L"xy") - 1, false},
-        {"lengths beyond the data", request(L"C:\\", L"x", 0, 3, 0x7FFFFFFF), sizeOf(L"C:\\", L"x"), false},
-        {"zero in the directory", request(std::wstring(L"C:\0x", 4), L"x"), sizeOf(L"C:\\x", L"x"), false},
-        {"zero in the arguments", request(L"C:\\", std::wstring(L"a\0b", 3)), sizeOf(L"C:\\", L"a b"), false},
+        {"plain", request(L"C:\\Docs", L"a.txt b"), true},
+        {"no arguments", request(L"C:\\", L""), true},
+        {"longest", request(longestDirectory, longestArguments), true},
+        {"too short for a header", request(L"C:\\", L"", 7), false}, // the directory and a byte of the header
+        {"another magic", request(L"C:\\", L"x", 0, 0x12345678), false},
+        {"no working directory", request(L"", L"x"), false},
+        {"directory too long", request(longestDirectory + L"d", L""), false},
+        {"arguments too long", request(L"C:\\", longestArguments + L"a"), false},
+        {"a unit more than the lengths say", request(L"C:\\", L"xy", 0, 0, 3, 1), false},
+        {"a byte less", request(L"C:\\", L"xy", 1), false},
+        {"lengths beyond the data", request(L"C:\\", L"x", 0, 0, 3, 0x7FFFFFFF), false},
+        {"zero in the directory", request(std::wstring(L"C:\0x", 4), L"x"), false},
+        {"zero in the arguments", request(L"C:\\", std::wstring(L"a\0b", 3)), false},
     };
     for (const Case& c : cases) {
         ForwardRequest parts = {};
-        EXPECT_EQ(c.wellFormed, checkForwardRequest(c.bytes.data(), c.size, &parts)) << c.name;
+        EXPECT_EQ(c.wellFormed, checkForwardRequest(c.sent.words.data(), c.sent.size, &parts)) << c.name;
     }
 }
 
