@@ -248,6 +248,25 @@ TEST_F(RegisteredRuntimeTest, ListedSourcesFindTheRuntimeUnderTheTemurinKey) {
     EXPECT_EQ(std::string::npos, log.find("java_home")) << "the first source that yields a runtime ends the search";
 }
 
+// Runtimes whose program is built for x86, or for ARM64 on this x64
+// computer, are passed over for a lower version built for x64.
+TEST_F(RegisteredRuntimeTest, ListedSourcesStartOnlyARuntimeBuiltForThisComputer) {
+    const std::pair<const wchar_t*, WORD> installed[] = {
+        {L"22", IMAGE_FILE_MACHINE_I386}, {L"21.0.1", IMAGE_FILE_MACHINE_ARM64}, {L"17.0.2", IMAGE_FILE_MACHINE_AMD64}};
+    for (const auto& [version, machine] : installed) {
+        installRuntime(version);
+        ASSERT_TRUE(writeFileBytes(launcherIn(version), standInBuiltFor(machine)));
+        ASSERT_TRUE(registry.setString(HKEY_LOCAL_MACHINE, std::wstring(L"SOFTWARE\\JavaSoft\\JDK\\") + version,
+                                       L"JavaHome", appDir + L"\\" + version));
+    }
+    records[2] = L"17";
+    records[31] = L"registry";
+    RunResult run = launch();
+
+    EXPECT_TRUE(run.dialogs.empty());
+    EXPECT_EQ(launcherIn(L"17.0.2"), child().value(L"exe"));
+}
+
 // Today's vendors register development kits only: with runtime sources and
 // no CFG_SEARCH_ORDER the development-kit keys are searched too.
 TEST_F(RegisteredRuntimeTest, ListedSourcesFindAnInstalledDevelopmentKitWithoutSearchOrder) {

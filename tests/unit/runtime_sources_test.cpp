@@ -214,12 +214,6 @@ std::vector<SourceCase> sourceCases() {
           machine(L"SOFTWARE\\JavaSoft\\JDK\\21", L"JavaHome", L"$\\jdk-21")}, {}, nullptr,
          L"\r\nRuntime keys skipped:\tHKLM\\SOFTWARE\\JavaSoft holds development kits (JDK), which CFG_SEARCH_ORDER 0 "
          L"leaves out\r\n", L"17", L"", 0},
-        {"x64 computer: runtimes built for x86 or ARM64 are passed over for a lower x64 one", L"registry",
-         {{L"jdk-22", "22", BIN, IMAGE_FILE_MACHINE_I386}, {L"jdk-21", "21.0.1", BIN, IMAGE_FILE_MACHINE_ARM64}, jdk17},
-         {machine(L"SOFTWARE\\JavaSoft\\JDK\\22", L"JavaHome", L"$\\jdk-22"),
-          machine(L"SOFTWARE\\JavaSoft\\JDK\\21.0.1", L"JavaHome", L"$\\jdk-21"),
-          machine(L"SOFTWARE\\JavaSoft\\JDK\\17.0.2", L"JavaHome", L"$\\jdk-17")},
-         {}, L"$\\jdk-17", L"HKLM\\SOFTWARE\\JavaSoft\\JDK\\21.0.1 = $\\jdk-21: its program is built for ARM64, and this computer is x64"},
         // On an ARM64 computer the preferred machine wins before the version.
         {"ARM64 computer, arm64;x64: the native runtime before a higher x64 one", L"folders",
          {{L"pf\\Java\\jdk-21", "21.0.1", BIN}, {L"pf\\Java\\jdk-17-arm", "17.0.2", BIN, IMAGE_FILE_MACHINE_ARM64}}, {},
