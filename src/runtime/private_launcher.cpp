@@ -17,6 +17,9 @@ const wchar_t* const MARKER_PATTERN = L"*.qd-launch";
 const size_t MARKER_PATTERN_LENGTH = 11;
 const DWORD READ_CHUNK = 16384;
 const int PLACING_ATTEMPTS = 3;
+// Placing a copy takes well under a second; a launch that waits longer than
+// this for another one goes on without the lock.
+const DWORD PLACING_LOCK_WAIT_MS = 10000;
 
 // A loader's refusal ends a program before any of its own code runs, in a
 // fraction of a second; the margin is for a slow disk or a virus scanner
@@ -343,7 +346,39 @@ void letGo(HANDLE* held) {
     *held = INVALID_HANDLE_VALUE;
 }
 
-bool installPrivateCopy() {
+// Launches sharing bin look at and place the files one at a time, each until
+// it holds its copy: otherwise two launches placing the first copy together
+// find each other's file in the way before its marker lists it, or cannot
+// rename their marker over the one the other is reading. The lock is a mutex
+// of this session named after bin's identity on its volume, so every spelling
+// of bin's path names the same one. nullptr when it cannot be had: the launch
+// goes on without it, and at worst uses the runtime's own launcher.
+HANDLE takePlacingLock() {
+    HANDLE directory = CreateFileW(paths.binDirectory, FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (directory == INVALID_HANDLE_VALUE) return nullptr;
+    BY_HANDLE_FILE_INFORMATION identity;
+    bool known = GetFileInformationByHandle(directory, &identity);
+    CloseHandle(directory);
+    if (!known) return nullptr;
+    wchar_t name[64];
+    TextBuffer b = emptyTextBuffer(name, 64);
+    appendText(b, "Local\\qdlauncher-copy-");
+    appendDecimal(b, identity.dwVolumeSerialNumber);
+    appendChar(b, L'-');
+    // The 64-bit file index as a signed number: one text for each index.
+    appendDecimal(b, static_cast<long long>(static_cast<unsigned long long>(identity.nFileIndexHigh) << 32 |
+                                            identity.nFileIndexLow));
+    HANDLE lock = CreateMutexW(nullptr, FALSE, name);
+    if (lock == nullptr) return nullptr;
+    DWORD waited = WaitForSingleObject(lock, PLACING_LOCK_WAIT_MS);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return lock;
+    CloseHandle(lock);
+    return nullptr;
+}
+
+bool placeAndHoldCopy() {
     if (!readMarker(paths.marker, &ownMarker)) {
         logLine("Not ours:\t%s\n", paths.marker);
         return false;
@@ -358,6 +393,17 @@ bool installPrivateCopy() {
     }
     if (!placed) logLine("Reusing:\t\t%s\n", paths.privateCopy);
     return true;
+}
+
+bool installPrivateCopy() {
+    HANDLE lock = takePlacingLock();
+    if (lock == nullptr) logLine("No copy lock:\t%s\n", paths.binDirectory);
+    bool held = placeAndHoldCopy();
+    if (lock != nullptr) {
+        ReleaseMutex(lock);
+        CloseHandle(lock);
+    }
+    return held;
 }
 
 } // namespace

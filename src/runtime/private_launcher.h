@@ -14,7 +14,8 @@
 //
 // Several launches may share bin at the same moment (the same program started
 // twice, several documents opened at once, two programs configured with one
-// runtime). So a copy only ever appears whole (made under a temporary name,
+// runtime). So they look at and place the files one at a time (a mutex named
+// after bin), a copy only ever appears whole (made under a temporary name,
 // then renamed into place), is used only when its content is the runtime's
 // launcher byte for byte, and the copy and its manifest are held from that
 // check until the child has started: while held, no other launch can delete,
